@@ -1,0 +1,69 @@
+#include "platform/clock.h"
+#include "platform/sleep.h"
+#include "platform/thread_priority.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace halvex::platform;
+
+TEST(Clock, TicksAndSecondsAgreeAndNeverGoBack) {
+    ASSERT_GT(TickFrequency(), 0);
+    double previous = NowSeconds();
+    int64_t previousTicks = NowTicks();
+    for (int i = 0; i < 1000; ++i) {
+        const double now = NowSeconds();
+        const int64_t ticks = NowTicks();
+        EXPECT_GE(now, previous);
+        EXPECT_GE(ticks, previousTicks);
+        previous = now;
+        previousTicks = ticks;
+    }
+    const double fromTicks = static_cast<double>(NowTicks()) / static_cast<double>(TickFrequency());
+    EXPECT_NEAR(fromTicks, NowSeconds(), 0.05);
+}
+
+TEST(Clock, RunsAtTheRateOfTheSteadyClock) {
+    // The simulators stamp with steady_clock-based sleeps; both clocks must advance alike.
+    const auto steadyStart = std::chrono::steady_clock::now();
+    const double start = NowSeconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double elapsed = NowSeconds() - start;
+    const double steadyElapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - steadyStart).count();
+    EXPECT_NEAR(elapsed, steadyElapsed, 0.02);
+}
+
+TEST(Sleep, NeverWakesBeforeTheDeadline) {
+    for (const double seconds : {0.0005, 0.002, 0.02}) {
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(seconds));
+        SleepUntil(deadline);
+        EXPECT_GE(std::chrono::steady_clock::now(), deadline) << seconds;
+    }
+    const auto before = std::chrono::steady_clock::now();
+    SleepFor(0.001);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::microseconds(1000));
+}
+
+TEST(Sleep, PastDeadlinesAndNonPositiveDurationsReturnAtOnce) {
+    SleepUntil(std::chrono::steady_clock::now() - std::chrono::seconds(5));
+    SleepFor(0.0);
+    SleepFor(-1.0);
+    SUCCEED();
+}
+
+TEST(ThreadPriority, RefusesAThreadThatIsNotRunning) {
+    std::thread none;
+    EXPECT_FALSE(SetThreadTimeCritical(none));
+    std::thread worker([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
+    SetThreadTimeCritical(worker);  // granted or refused; must not disturb the thread
+    worker.join();
+}
+
+}  // namespace

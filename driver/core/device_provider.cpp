@@ -1,0 +1,140 @@
+#include "core/device_provider.h"
+
+#include "core/driver_log.h"
+#include "core/driver_time.h"
+#include "core/host_interfaces.h"
+#include "core/property_access.h"
+#include "devices/oculus_device.h"
+#include "devices/steamvr_device.h"
+#include "devices/wmr_device.h"
+#include "platform/clock.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+const char* const kDriverVersion = "2.2.0.0";
+const char* const kDriverChangelist = "57183";
+
+struct sSlot {
+    cIHalvexDevice* cHalvexDeviceProvider::*device;
+    bool cHalvexDeviceProvider::*enabled;
+    int32_t cHalvexDeviceProvider::*rigidBodyId;
+    eSemantic semantic;
+    const char* serial;
+};
+
+// Always handled in this order: head, controller A, controller B.
+const sSlot kSlots[] = {
+    {&cHalvexDeviceProvider::mHeadDevice, &cHalvexDeviceProvider::mHeadEnabled,
+     &cHalvexDeviceProvider::mRigidBodyIdHead, Hmd, "halvex-head"},
+    {&cHalvexDeviceProvider::mControllerADevice, &cHalvexDeviceProvider::mControllerAEnabled,
+     &cHalvexDeviceProvider::mRigidBodyIdControllerA, ControllerA, "halvex-controller-a"},
+    {&cHalvexDeviceProvider::mControllerBDevice, &cHalvexDeviceProvider::mControllerBEnabled,
+     &cHalvexDeviceProvider::mRigidBodyIdControllerB, ControllerB, "halvex-controller-b"},
+};
+
+// Case-insensitive over the length of `value`, so a leading part of a name matches it.
+bool MatchesLeadingPart(const std::string& value, const char* name) {
+    const size_t nameLength = std::strlen(name);
+    if (value.size() > nameLength) return false;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(value[i])) != std::tolower(static_cast<unsigned char>(name[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+cHalvexDeviceProvider& TheDeviceProvider() {
+    static cHalvexDeviceProvider provider;
+    return provider;
+}
+
+double cHalvexDeviceProvider::DriverTimeNow() const { return halvex::DriverTimeNow(mQpcFrequencyDouble); }
+
+vr::EVRInitError cHalvexDeviceProvider::Init(vr::IVRDriverContext* pDriverContext) {
+    vr::EVRInitError result = vr::VRInitError_None;
+    if (pDriverContext) {
+        const vr::EVRInitError contextError = halvex::host::InitServerDriverContext(pDriverContext);
+        if (contextError != vr::VRInitError_None) return contextError;
+    } else {
+        result = vr::VRInitError_Init_NotInitialized;
+        // Without any context no host interface can be reached: nothing to run on.
+        if (!halvex::host::DriverContext()) return result;
+    }
+
+    if (vr::IVRDriverLog* log = halvex::host::DriverLogInterface()) halvex::InstallDriverLogSink(log);
+    DriverLog("Initializing Halvex OpenVR Driver - Version %s (changelist: %s)\n", kDriverVersion, kDriverChangelist);
+    if (!pDriverContext) DriverLog("WARNING: passed in pDriverContext = nullptr");
+
+    mQpcFrequency = halvex::platform::TickFrequency();
+    mQpcFrequencyDouble = static_cast<double>(static_cast<uint64_t>(mQpcFrequency));
+
+    ReadSettings();
+    if (mTrackingType == TrackingType_HMDOnly) return vr::VRInitError_Init_NotInitialized;
+
+    CreateDevices();
+    StartStreaming();
+    return result;
+}
+
+void cHalvexDeviceProvider::Cleanup() {
+    StopStreaming();
+    for (const sSlot& slot : kSlots) {
+        delete (this->*slot.device);
+        this->*slot.device = nullptr;
+    }
+    halvex::RemoveDriverLogSink();
+}
+
+const char* const* cHalvexDeviceProvider::GetInterfaceVersions() { return vr::k_InterfaceVersions; }
+
+void cHalvexDeviceProvider::CreateDevices() {
+    for (const sSlot& slot : kSlots) {
+        cIHalvexDevice*& device = this->*slot.device;
+        if (!(this->*slot.enabled)) {
+            if (device) device->SetRigidBodyId(kRigidBodyNone);
+            continue;
+        }
+        if (!device) {
+            device = CreateDevice(slot.semantic, slot.serial);
+            if (vr::IVRServerDriverHost* host = halvex::host::ServerDriverHost()) {
+                host->TrackedDeviceAdded(device->GetSerialNumber().c_str(), vr::TrackedDeviceClass_GenericTracker,
+                                         device);
+            }
+        }
+        device->SetRigidBodyId(this->*slot.rigidBodyId);
+    }
+    for (const sSlot& slot : kSlots) {
+        if (cIHalvexDevice* device = this->*slot.device)
+            DriverLog("%s mRigidBodyID=%d", device->GetName().c_str(), device->GetRigidBodyId());
+    }
+}
+
+cIHalvexDevice* cHalvexDeviceProvider::CreateDevice(eSemantic semantic, const char* serial) {
+    cIHalvexDevice* device = nullptr;
+    switch (DetectHmdTrackingSystem()) {
+        case Lighthouse: device = new cHalvexSteamvrDevice(this, semantic, serial); break;
+        case Oculus: device = new cHalvexOculusDevice(this, semantic, serial); break;
+        case Holographic: device = new cHalvexWmrDevice(this, semantic, serial); break;
+        default: device = new cHalvexSteamvrDevice(this, Hmd, "halvex-head"); break;
+    }
+    DriverLog("Starting %s", device->GetName().c_str());
+    return device;
+}
+
+eHmdTrackingSystem cHalvexDeviceProvider::DetectHmdTrackingSystem() {
+    vr::IVRProperties* properties = halvex::host::Properties();
+    const vr::PropertyContainerHandle_t hmd =
+        properties ? properties->TrackedDeviceToPropertyContainer(vr::k_unTrackedDeviceIndex_Hmd)
+                   : vr::k_ulInvalidPropertyContainer;
+    const std::string name = halvex::properties::ReadString(hmd, vr::Prop_TrackingSystemName_String);
+    if (MatchesLeadingPart(name, "oculus")) return Oculus;
+    if (MatchesLeadingPart(name, "holographic")) return Holographic;
+    if (MatchesLeadingPart(name, "lighthouse")) return Lighthouse;
+    DriverLog("Warning: Unrecognized HMD tracking system '%s'\n", name.c_str());
+    return Unknown;
+}

@@ -1,0 +1,86 @@
+// The root object of the driver: the runtime's device provider. It owns the
+// devices and the streaming client and holds the state they share.
+#pragma once
+
+#include "core/tracking_type.h"
+#include "devices/halvex_device.h"
+#include "streaming/tessaly_types.h"
+
+#include <openvr_driver.h>
+
+#include <atomic>
+#include <cfloat>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+enum eHmdTrackingSystem : int32_t {
+    Unknown = 0,
+    Lighthouse = 1,
+    Oculus = 2,
+    Holographic = 3,
+};
+
+class cHalvexDeviceProvider : public vr::IServerTrackedDeviceProvider {
+public:
+    vr::EVRInitError Init(vr::IVRDriverContext* pDriverContext) override;
+    void Cleanup() override;
+    const char* const* GetInterfaceVersions() override;
+    void RunFrame() override {}
+    bool ShouldBlockStandbyMode() override { return false; }
+    void EnterStandby() override {}
+    void LeaveStandby() override {}
+
+    // Driver time in seconds on the counter whose frequency Init read.
+    double DriverTimeNow() const;
+
+    void ReadSettings();
+    void CreateDevices();
+    cIHalvexDevice* CreateDevice(eSemantic semantic, const char* serial);
+    eHmdTrackingSystem DetectHmdTrackingSystem();
+
+    // Streaming client (connection, discovery and watchdog, frame dispatch).
+    // StartStreaming: log callback, discovery, watchdog; StopStreaming undoes it
+    // so that no streaming callback can reach the devices afterwards.
+    void StartStreaming();
+    void StopStreaming();
+    bool ConnectTessaly(sTessalyClientConnectParams& params);
+    bool SubscribeRigidBody(int32_t id);
+    void TeardownClient();
+    void StartDiscovery();
+    void EndDiscovery();
+    void OnServerDiscovered(const sDiscoveredServer* server);
+    void ReconnectThreadProc();
+    static void OnFrameReceived(sFrameOfMocapData* frame, void* userData);
+    bool DispatchRigidBody(cIHalvexDevice* device, const sFrameOfMocapData* frame);
+
+    int64_t mQpcFrequency = 0;
+    double mQpcFrequencyDouble = 0.0;
+    cIHalvexDevice* mHeadDevice = nullptr;
+    cIHalvexDevice* mControllerADevice = nullptr;
+    cIHalvexDevice* mControllerBDevice = nullptr;
+    bool mUseMulticast = false;
+    std::string mServerAddress;
+    std::string mLocalAddress;
+    TrackingType mTrackingType = TrackingType_Standard;
+    bool mHeadEnabled = false;
+    int32_t mRigidBodyIdHead = 0;
+    bool mControllerAEnabled = false;
+    int32_t mRigidBodyIdControllerA = 0;
+    bool mControllerBEnabled = false;
+    int32_t mRigidBodyIdControllerB = 0;
+    bool mRecordRawData = false;
+    int32_t mDebugLevel = 0;
+    // The client, the discovery handle and the frame time are shared by the
+    // discovery, frame and watchdog threads: atomic, so no access is a data race.
+    std::atomic<TessalyClient*> mClient{nullptr};
+    sServerDescription mServerDescription{};
+    std::atomic<TessalyDiscoveryHandle> mDiscovery{nullptr};
+    std::atomic<bool> mDiscoveryRunning{false};
+    std::thread mReconnectThread;
+    std::atomic<bool> mStopReconnect{false};
+    std::atomic<double> mLastFrameTime{DBL_MAX};
+};
+
+// The one provider of the library, handed out by HmdDriverFactory.
+cHalvexDeviceProvider& TheDeviceProvider();

@@ -1,0 +1,46 @@
+// The driver's settings, read once per Init from the runtime's settings store.
+#include "core/device_provider.h"
+#include "core/host_interfaces.h"
+
+#include <cstring>
+
+namespace {
+
+const char* const kSection = "driver_halvex";
+
+// A failed read yields the empty string, never what the buffer happened to hold.
+std::string ReadStringSetting(vr::IVRSettings* settings, const char* key) {
+    char buffer[4096];
+    buffer[0] = '\0';
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    settings->GetString(kSection, key, buffer, sizeof(buffer), &error);
+    if (error != vr::VRSettingsError_None) return std::string();
+    return std::string(buffer, strnlen(buffer, sizeof(buffer)));
+}
+
+// The slot is enabled only when the read succeeded and the ID is not 0.
+void ReadRigidBodyId(vr::IVRSettings* settings, const char* key, int32_t& id, bool& enabled) {
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    id = settings->GetInt32(kSection, key, &error);
+    enabled = error == vr::VRSettingsError_None && id != 0;
+}
+
+}  // namespace
+
+void cHalvexDeviceProvider::ReadSettings() {
+    vr::IVRSettings* settings = halvex::host::Settings();
+    if (!settings) return;
+
+    mUseMulticast = settings->GetBool(kSection, "tessalyUseMulticast");
+    mServerAddress = ReadStringSetting(settings, "tessalyServerAddress");
+    mLocalAddress = ReadStringSetting(settings, "tessalyLocalAddress");
+    mTrackingType = halvex::TrackingTypeFromString(ReadStringSetting(settings, "trackingType"));
+    ReadRigidBodyId(settings, "tessalyRigidBodyIdHead", mRigidBodyIdHead, mHeadEnabled);
+    ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerA", mRigidBodyIdControllerA, mControllerAEnabled);
+    ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerB", mRigidBodyIdControllerB, mControllerBEnabled);
+    mRecordRawData = settings->GetBool(kSection, "recordRawData");
+
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    const int32_t debugLevel = settings->GetInt32(kSection, "debugLevel", &error);
+    mDebugLevel = (error != vr::VRSettingsError_None || debugLevel < 0) ? 0 : debugLevel;
+}

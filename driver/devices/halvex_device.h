@@ -1,0 +1,29 @@
+// The interface through which the provider and the frame dispatch reach every
+// device, on top of the runtime's own device interface.
+#pragma once
+
+#include <openvr_driver.h>
+
+#include <cstdint>
+#include <string>
+
+enum eSemantic : uint32_t {
+    Hmd = 0,
+    ControllerA = 1,
+    ControllerB = 2,
+};
+
+// Given to SetRigidBodyId, switches a device's optical input off.
+constexpr int32_t kRigidBodyNone = INT32_MIN;
+
+class cIHalvexDevice : public vr::ITrackedDeviceServerDriver {
+public:
+    virtual ~cIHalvexDevice() = default;
+    virtual const std::string& GetSerialNumber() const = 0;
+    virtual const std::string& GetName() const = 0;
+    virtual int32_t GetRigidBodyId() const = 0;
+    virtual bool SetRigidBodyId(int32_t id) = 0;
+    // Position in metres; orientation a unit quaternion stored x, y, z, w; times in driver seconds.
+    virtual void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
+                               double latency) = 0;
+};

@@ -1,0 +1,301 @@
+#include "devices/steamvr_device.h"
+
+#include "core/device_provider.h"
+#include "core/driver_log.h"
+#include "core/host_interfaces.h"
+#include "platform/thread_priority.h"
+
+#include <cmath>
+
+namespace {
+
+// Process-wide; they only decide which calls log.
+std::atomic<int32_t> gConstructed{0};
+std::atomic<int32_t> gDestroyed{0};
+std::atomic<int32_t> gUpdateOpticalCalls{0};
+std::atomic<int32_t> gInactiveOpticalCalls{0};
+std::atomic<int32_t> gFusionOpticalSamples{0};
+std::atomic<int32_t> gDirectOpticalSamples{0};
+std::atomic<int32_t> gUpdateInertialCalls{0};
+std::atomic<int32_t> gSensorFusionCalls{0};
+
+int32_t Count(std::atomic<int32_t>& counter) { return counter.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+bool EveryHundredth(int32_t count) { return count % 100 == 0; }
+
+// The controllers' IMU sits ahead of and below the grip until the stream tells otherwise.
+const vr::HmdQuaternion_t kControllerDriverFromHeadRotation = {0.9238795, 0.3826834, 0.0, 0.0};
+const vr::HmdVector3d_t kControllerDriverFromHeadTranslation = {{0.0, 0.04, -0.05}};
+
+bool OrientationIsUsable(const vr::HmdQuaternion_t& q) {
+    const double norm2 = q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z;
+    return std::isfinite(norm2) && norm2 > 0.0;
+}
+
+bool PositionIsUsable(const double v[3]) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
+
+}  // namespace
+
+int32_t cHalvexSteamvrDevice::ConstructedCount() { return gConstructed.load(); }
+int32_t cHalvexSteamvrDevice::DestroyedCount() { return gDestroyed.load(); }
+
+cHalvexSteamvrDevice::cHalvexSteamvrDevice(cHalvexDeviceProvider* provider, eSemantic semantic,
+                                           const std::string& serial)
+    : cHalvexDevice_Base(provider, semantic, serial, "-s"), mFusionFilter(mFusionParams) {
+    mDevicePath = MakeDevicePath(serial);
+    const int32_t constructed = Count(gConstructed);
+    DriverLog("Start object counts %d/%d semantic %d", constructed, gDestroyed.load(), static_cast<int>(semantic));
+
+    mPose = sDefaultPose;
+    mPose.qWorldFromDriverRotation = {mAlignment.w(), mAlignment.x(), mAlignment.y(), mAlignment.z()};
+    switch (semantic) {
+        case Hmd: {
+            DriverLog("cHalvexSteamvrDevice: Hmd");
+            const Eigen::Quaterniond rotation(mHeadToImu.rotation());
+            mPose.qDriverFromHeadRotation = {rotation.w(), rotation.x(), rotation.y(), rotation.z()};
+            const Eigen::Vector3d translation = mHeadToImu.translation();
+            mPose.vecDriverFromHeadTranslation[0] = translation.x();
+            mPose.vecDriverFromHeadTranslation[1] = translation.y();
+            mPose.vecDriverFromHeadTranslation[2] = translation.z();
+            break;
+        }
+        case ControllerA:
+        case ControllerB:
+            DriverLog(semantic == ControllerA ? "cHalvexSteamvrDevice: ControllerA" : "cHalvexSteamvrDevice: ControllerB");
+            mPose.qDriverFromHeadRotation = kControllerDriverFromHeadRotation;
+            for (int i = 0; i < 3; ++i) mPose.vecDriverFromHeadTranslation[i] = kControllerDriverFromHeadTranslation.v[i];
+            break;
+        default:
+            DriverLog("cHalvexSteamvrDevice: Unknown controller type");
+            break;
+    }
+    DriverLog("%s mRigidBodyID=%d Start", mName.c_str(), GetRigidBodyId());
+    LogCommonConstructionLines(provider);
+}
+
+cHalvexSteamvrDevice::~cHalvexSteamvrDevice() {
+    const int32_t destroyed = Count(gDestroyed);
+    DriverLog("Destroy object counts %d/%d semantic %d", gConstructed.load(), destroyed, static_cast<int>(mSemantic));
+    DriverLog("%s mRigidBodyID=%d Shutdown", mName.c_str(), GetRigidBodyId());
+    // Threads must be gone before the members they use.
+    mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
+    StopImuThread();
+    StopRecordThread();
+}
+
+vr::EVRInitError cHalvexSteamvrDevice::Activate(uint32_t unObjectId) {
+    ActivateCommon(unObjectId, "Activating Halvex SteamVR Device", true);
+    mRecording = mProvider->mRecordRawData;
+    if (DebugLogging()) DriverLog("HalvexSteamVRDevice: Activate: call cHalvexSteamVRDevice::ThreadProc_ImuThread");
+    StartImuThread([this] { ThreadProc_ImuThread(); });
+    halvex::platform::SetThreadTimeCritical(mImuThread);
+    return vr::VRInitError_None;
+}
+
+void cHalvexSteamvrDevice::Deactivate() {
+    mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
+    StopImuThread();
+    StopRecordThread();
+}
+
+void cHalvexSteamvrDevice::StopRecordThread() {
+    if (mRecordThread.joinable()) {
+        mStopRecordThread.exchange(true);
+        mRecordThread.join();
+    }
+}
+
+bool cHalvexSteamvrDevice::SetRigidBodyId(int32_t id) {
+    const int32_t previous = GetRigidBodyId();
+    mRigidBodyID.store(id, std::memory_order_release);
+    if (id != previous) {
+        {
+            std::lock_guard<std::mutex> lock(mPoseMutex);
+            mPose.deviceIsConnected = id != kRigidBodyNone;
+        }
+        ResetFilter();
+    }
+    return true;
+}
+
+void cHalvexSteamvrDevice::UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
+                                         double /*latency*/) {
+    const int32_t callCount = Count(gUpdateOpticalCalls);
+    if (DebugLogging() && EveryHundredth(callCount))
+        DriverLog("UpdateOptical: %s callCount=%d", mName.c_str(), callCount);
+    if (!IsActive()) {
+        const int32_t inactive = Count(gInactiveOpticalCalls);
+        if (DebugLogging() && EveryHundredth(inactive))
+            DriverLog("UpdateOptical: %s Early return    mDeviceIndex == vr::k_unTrackedDeviceIndexInvalid callCount = %d",
+                      mName.c_str(), callCount);
+        return;
+    }
+
+    const Eigen::Quaterniond received(orientation[3], orientation[0], orientation[1], orientation[2]);
+    const Eigen::Vector3d p(position[0], position[1], position[2]);
+    // An all-zero or non-finite sample would poison the filter or the pose: drop it.
+    if (!OrientationIsUsable({received.w(), received.x(), received.y(), received.z()}) || !PositionIsUsable(position)) {
+        const uint32_t dropped = mDroppedInvalidPoses.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (DebugLogging()) DriverLog("%s dropped an optical sample with an invalid pose (%u so far)", mName.c_str(), dropped);
+        return;
+    }
+    Eigen::Isometry3d opticalPose = Eigen::Isometry3d::Identity();
+    opticalPose.linear() = (received * mAlignment).toRotationMatrix();
+    opticalPose.translation() = p;
+    const Eigen::Isometry3d imuPose = opticalPose * mImuToHead;
+
+    if (mRecording) {
+        mOpticalRawRing.push(halvex::sRawRecord{DriverTimeNow(), sampleTime, 1.0, p.x(), p.y(), p.z(), received.w(),
+                                                received.x(), received.y(), received.z()});
+    }
+
+    if (mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly) {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        if (mRecording) PushFilterRecord(DriverTimeNow(), 0);
+        const int32_t fused = Count(gFusionOpticalSamples);
+        if (DebugLogging() && EveryHundredth(fused))
+            DriverLog("sem%d: Add Optical Sample to Sensor Fusion callCount=%d", static_cast<int>(mSemantic), callCount);
+        const Eigen::Vector3d imuPosition = imuPose.translation();
+        const Eigen::Quaterniond imuOrientation(imuPose.rotation());
+        const double filterPosition[3] = {imuPosition.x(), imuPosition.y(), imuPosition.z()};
+        const double filterOrientation[4] = {imuOrientation.x(), imuOrientation.y(), imuOrientation.z(),
+                                             imuOrientation.w()};
+        mFusionFilter.AddOpticalSample(filterPosition, 1e-6, filterOrientation, 0.010000000000000002, sampleTime, 0.0);
+        mLastOpticalSampleTime.store(sampleTime);
+        if (mRecording) PushFilterRecord(DriverTimeNow(), 1);
+        return;
+    }
+
+    const int32_t direct = Count(gDirectOpticalSamples);
+    if (DebugLogging() && EveryHundredth(direct))
+        DriverLog("sem%d: Update pose from Optical Sample callCount=%d", static_cast<int>(mSemantic), callCount);
+    SubmitPoseUpdateOpticalDirect(imuPose, sampleTime);
+}
+
+bool cHalvexSteamvrDevice::SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d& transform, double sampleTime) {
+    if (DebugLogging()) DriverLog("sem%d: SubmitUpdateOpticalDirect", static_cast<int>(mSemantic));
+    if (!IsActive()) {
+        if (DebugLogging())
+            DriverLog("SubmitPoseUpdateOpticalDirect Early return mDeviceIndex == vr::k_unTrackedDeviceIndexInvalid");
+        return false;
+    }
+    const double previousPoseTime = mLastPoseTime.load();
+    if (previousPoseTime >= sampleTime) return false;
+
+    const Eigen::Quaterniond rotation = Eigen::Quaterniond(transform.rotation()).normalized();
+    if (DebugLogging()) DriverLog("sem%d: Set Pose rotation from Optical", static_cast<int>(mSemantic));
+    UpdateInertial(rotation, 0.0);
+
+    // The filter's clock is read under its own lock, never under the pose lock alone.
+    double lastImuTime;
+    {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        lastImuTime = mFusionFilter.mLastImuTime;
+    }
+    const Eigen::Vector3d translation = transform.translation();
+    const double dt = sampleTime - previousPoseTime;
+    if (DebugLogging()) DriverLog("sem%d: Set Pose position from Optical", static_cast<int>(mSemantic));
+    vr::DriverPose_t pose;
+    {
+        std::lock_guard<std::mutex> lock(mPoseMutex);
+        if (dt > 1e-5) {
+            for (int i = 0; i < 3; ++i) mPose.vecVelocity[i] = (translation[i] - mPose.vecPosition[i]) / dt;
+        }
+        for (int i = 0; i < 3; ++i) mPose.vecPosition[i] = translation[i];
+        mPose.poseIsValid = true;
+        mPose.result = vr::TrackingResult_Running_OK;
+        const double now = DriverTimeNow();
+        // Without IMU samples the filter's time is 0, and "0 - now" would date the pose
+        // to the clock's epoch; the optical sample's own age is the honest offset then.
+        mPose.poseTimeOffset = lastImuTime > 0.0 ? lastImuTime - now : sampleTime - now;
+        mPose.deviceIsConnected = GetRigidBodyId() != kRigidBodyNone;
+        mLastPoseTime.store(sampleTime);
+        pose = mPose;
+    }
+    if (DebugLogging()) DriverLog("SubmitPoseUpdateOpticalDirect: Pose is valid");
+    SubmitCheckedPose(pose);
+    return true;
+}
+
+void cHalvexSteamvrDevice::UpdateInertial(const Eigen::Quaterniond& orientation, double time) {
+    const int32_t calls = Count(gUpdateInertialCalls);
+    if (DebugLogging() && EveryHundredth(calls)) DriverLog("UpdateInertial: %s callCount=%d", mName.c_str(), calls);
+    std::lock_guard<std::mutex> lock(mPoseMutex);
+    mPose.qRotation = {orientation.w(), orientation.x(), orientation.y(), orientation.z()};
+    mPose.vecAngularVelocity[0] = mPose.vecAngularVelocity[1] = mPose.vecAngularVelocity[2] = 0.0;
+    if (IsActive()) SubmitCheckedPose(mPose);
+    if (time > 0.0) mLastImuSampleTime.store(time);
+}
+
+bool cHalvexSteamvrDevice::SubmitPoseUpdateSensorFusion() {
+    const int32_t calls = Count(gSensorFusionCalls);
+    if (!IsActive()) {
+        if (DebugLogging() && EveryHundredth(calls))
+            DriverLog("SubmitPoseUpdateSensorFusion Early return mDeviceIndex == vr::k_unTrackedDeviceIndexInvalid callCount=%d",
+                      calls);
+        return false;
+    }
+    double lastImuTime;
+    double lastOpticalTime;
+    vr::DriverPose_t pose;
+    {
+        std::lock_guard<std::mutex> filterLock(mFilterMutex);
+        std::lock_guard<std::mutex> poseLock(mPoseMutex);
+        const halvex::cFusionFilter& filter = mFusionFilter;
+        if (filter.BufferCount() == 0) return false;
+        const auto& state = filter.mState;
+        const halvex::sImuRecord& newest = filter.BufferedRecord(0);
+        for (int i = 0; i < 3; ++i) {
+            mPose.vecPosition[i] = state[i];
+            mPose.vecVelocity[i] = state[3 + i];
+            mPose.vecAngularVelocity[i] = newest.gyroscope[i] - state[13 + i];
+        }
+        mPose.qRotation = {state[6], state[7], state[8], state[9]};
+        if (!mPose.poseIsValid)
+            DriverLog("HalvexSteamvrDevice: %s mRigidBodyId=%d Pose becoming valid", mName.c_str(), GetRigidBodyId());
+        mPose.poseIsValid = true;
+        mPose.result = vr::TrackingResult_Running_OK;
+        mPose.poseTimeOffset = filter.mLastImuTime - DriverTimeNow();
+        if (DebugLogging()) DriverLog("SubmitPoseUpdateSensorFusion: Pose is valid");
+        lastImuTime = filter.mLastImuTime;
+        lastOpticalTime = filter.mLastOpticalTime;
+        pose = mPose;
+    }
+    mLastImuSampleTime.store(lastImuTime);
+    mLastOpticalSampleTime.store(lastOpticalTime);
+    mLastPoseTime.store(std::max(lastImuTime, lastOpticalTime));
+    if (DebugLogging()) DriverLog("SubmitPoseUpdateSensorFusion: Pose is valid");
+    SubmitCheckedPose(pose);
+    return true;
+}
+
+void cHalvexSteamvrDevice::InvalidatePose() {
+    if (DebugLogging()) DriverLog("InvalidatePose");
+    std::lock_guard<std::mutex> lock(mPoseMutex);
+    mPose.poseIsValid = false;
+    mPose.result = vr::TrackingResult_Calibrating_InProgress;
+    if (IsActive()) SubmitCheckedPose(mPose);
+}
+
+void cHalvexSteamvrDevice::ResetFilter() {
+    DriverLog("HalvexSteamvrDevice: %s Resetting filter at driver time %1.16lf", mName.c_str(), DriverTimeNow());
+    InvalidatePose();
+    std::lock_guard<std::mutex> lock(mFilterMutex);
+    mFusionFilter = halvex::cFusionFilter(mFusionParams);
+    mFusionFilter.SeedBiases(mFactoryAccelBias, mFactoryGyroBias);
+}
+
+void cHalvexSteamvrDevice::PushFilterRecord(double driverTime, int32_t rowType) {
+    const Eigen::Matrix<double, 18, 1> diagonal = mFusionFilter.mCovariance.diagonal();
+    mFilterRing.push(halvex::MakeFilterRecord(driverTime, rowType, mFusionFilter.mState.data(), diagonal.data()));
+}
+
+bool cHalvexSteamvrDevice::SubmitCheckedPose(const vr::DriverPose_t& pose) {
+    // A NaN or zero orientation makes a tracked device vanish in the runtime: hold it back.
+    if (!OrientationIsUsable(pose.qRotation) || !PositionIsUsable(pose.vecPosition)) {
+        const uint32_t dropped = mDroppedInvalidPoses.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (DebugLogging()) DriverLog("%s dropped a pose with an invalid orientation or position (%u so far)", mName.c_str(), dropped);
+        return false;
+    }
+    return SubmitPose(pose);
+}

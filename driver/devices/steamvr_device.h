@@ -1,0 +1,76 @@
+// The device class for a Lighthouse-tracked headset: head and both controllers.
+// The head fuses the optical pose with the headset's IMU stream; controllers and
+// an optical-only head pass the optical pose straight through.
+#pragma once
+
+#include "devices/device_base.h"
+#include "fusion/fusion_filter.h"
+#include "recording/record_ring.h"
+#include "recording/records.h"
+
+#include <Eigen/Geometry>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+class alignas(64) cHalvexSteamvrDevice : public cHalvexDevice_Base {
+public:
+    cHalvexSteamvrDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial);
+    ~cHalvexSteamvrDevice() override;
+
+    vr::EVRInitError Activate(uint32_t unObjectId) override;
+    void Deactivate() override;
+    bool SetRigidBodyId(int32_t id) override;
+    void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
+                       double latency) override;
+
+    // Orientation stored x, y, z, w; a time above 0 becomes the newest IMU sample time.
+    void UpdateInertial(const Eigen::Quaterniond& orientation, double time);
+    bool SubmitPoseUpdateSensorFusion();
+    bool SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d& transform, double sampleTime);
+    void InvalidatePose();
+    void ResetFilter();
+
+    static int32_t ConstructedCount();
+    static int32_t DestroyedCount();
+    // Poses held back because their orientation was not a finite, non-zero quaternion.
+    uint32_t DroppedInvalidPoses() const { return mDroppedInvalidPoses.load(std::memory_order_relaxed); }
+
+private:
+    void ThreadProc_ImuThread();
+    bool DeriveImuPath();
+    bool OpenImuStream();
+    void ReadImuCalibration();
+    void ProcessImuSamples();
+    void CheckStaleness(double now);
+    void ThreadProc_RecordThread();
+    void StopRecordThread();
+    void PushFilterRecord(double driverTime, int32_t rowType);
+    // Hands the pose to the runtime unless its orientation is unusable.
+    bool SubmitCheckedPose(const vr::DriverPose_t& pose);
+
+    Eigen::Isometry3d mImuToHead = Eigen::Isometry3d::Identity();
+    Eigen::Isometry3d mHeadToImu = Eigen::Isometry3d::Identity();
+    Eigen::Vector3d mFactoryGyroBias = Eigen::Vector3d::Zero();
+    Eigen::Vector3d mFactoryGyroScale = Eigen::Vector3d::Ones();
+    Eigen::Vector3d mFactoryAccelBias = Eigen::Vector3d::Zero();
+    Eigen::Vector3d mFactoryAccelScale = Eigen::Vector3d::Ones();
+    Eigen::Quaterniond mAlignment{0.0, 0.0, 1.0, 0.0};  // w, x, y, z: half turn about y
+    vr::IOBufferHandle_t mImuBuffer = vr::k_ulInvalidIOBufferHandle;
+    char mImuPath[256] = {};
+    // Shared by the frame thread and the IMU thread.
+    std::atomic<double> mLastImuSampleTime{0.0};
+    std::atomic<double> mLastOpticalSampleTime{0.0};
+    std::atomic<double> mLastPoseTime{0.0};
+    halvex::sFusionFilterParams mFusionParams{0.1, 0.01, 1e-8, 1e-8};
+    halvex::cFusionFilter mFusionFilter;
+    std::mutex mFilterMutex;  // guards mFusionFilter; taken before mPoseMutex
+    bool mRecording = false;
+    std::thread mRecordThread;
+    std::atomic<bool> mStopRecordThread{false};
+    halvex::cRecordRing<halvex::sRawRecord> mImuRawRing;
+    halvex::cRecordRing<halvex::sRawRecord> mOpticalRawRing;
+    halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
+    std::atomic<uint32_t> mDroppedInvalidPoses{0};
+};

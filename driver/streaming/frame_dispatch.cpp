@@ -1,0 +1,58 @@
+// Handing each frame's rigid-body poses to the devices, stamped in driver time.
+// Runs on the streaming library's frame thread: no allocation, no lock.
+#include "core/device_provider.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr int32_t kFrameCapacity =
+    static_cast<int32_t>(sizeof(sFrameOfMocapData::RigidBodies) / sizeof(sFrameOfMocapData::RigidBodies[0]));
+
+}  // namespace
+
+void cHalvexDeviceProvider::OnFrameReceived(sFrameOfMocapData* frame, void* userData) {
+    auto* provider = static_cast<cHalvexDeviceProvider*>(userData);
+    if (!provider) return;
+    if (provider->mDiscoveryRunning.load() || provider->mDiscovery.load()) provider->EndDiscovery();
+    provider->mLastFrameTime.store(provider->DriverTimeNow());
+    if (!frame) return;
+    if (provider->mHeadDevice) provider->DispatchRigidBody(provider->mHeadDevice, frame);
+    if (provider->mControllerADevice) provider->DispatchRigidBody(provider->mControllerADevice, frame);
+    if (provider->mControllerBDevice) provider->DispatchRigidBody(provider->mControllerBDevice, frame);
+}
+
+bool cHalvexDeviceProvider::DispatchRigidBody(cIHalvexDevice* device, const sFrameOfMocapData* frame) {
+    // The count comes off the network: never trust it past the record's capacity.
+    int32_t count = frame->nRigidBodies;
+    if (count < 1) return false;
+    if (count > kFrameCapacity) count = kFrameCapacity;
+
+    const sRigidBodyData* entry = nullptr;
+    for (int32_t i = 0; i < count; ++i) {
+        if (frame->RigidBodies[i].ID == device->GetRigidBodyId()) {
+            entry = &frame->RigidBodies[i];
+            break;
+        }
+    }
+    if (!entry || (entry->Flags & 0x0001) == 0) return false;
+
+    uint64_t ticks = frame->CameraMidExposureTimestamp;
+    if (ticks == 0) ticks = frame->CameraDataReceivedTimestamp;
+    TessalyClient* client = mClient.load();
+    if (!client) return false;
+    const double latency = client->SecondsSinceHostTimestamp(ticks);
+    if (!(latency >= 0.0)) return false;  // negative, or not a number at all
+
+    const double now = DriverTimeNow();
+    const double position[3] = {entry->x, entry->y, entry->z};
+    double orientation[4] = {entry->qx, entry->qy, entry->qz, entry->qw};
+    const double norm2 = orientation[0] * orientation[0] + orientation[1] * orientation[1] +
+                         orientation[2] * orientation[2] + orientation[3] * orientation[3];
+    if (norm2 > 0.0) {
+        const double norm = std::sqrt(norm2);
+        for (double& component : orientation) component /= norm;
+    }
+    device->UpdateOptical(position, orientation, now - latency, latency);
+    return true;
+}

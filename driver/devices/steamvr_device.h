@@ -40,6 +40,7 @@ public:
 private:
     void ThreadProc_ImuThread();
     bool DeriveImuPath();
+    bool FormatImuPath(const char* format, const char* part);
     bool OpenImuStream();
     void ReadImuCalibration();
     void ProcessImuSamples();

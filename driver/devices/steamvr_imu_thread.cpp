@@ -62,7 +62,7 @@ bool cHalvexSteamvrDevice::DeriveImuPath() {
             DriverLog("Unable to retrieve serial number for HMD IMU path (error code %d)", static_cast<int>(error));
             return false;
         }
-        std::snprintf(mImuPath, sizeof(mImuPath), "%s/%s/imu", "/devices/lighthouse", serial.c_str());
+        if (!FormatImuPath("/devices/lighthouse/%s/imu", serial.c_str())) return false;
         halvex::properties::WriteUint64(hmd, vr::Prop_CurrentUniverseId_Uint64, kHalvexUniverseId);
         halvex::properties::WriteString(hmd, vr::Prop_DriverProvidedChaperonePath_String,
                                         "{halvex}/chaperone_info.vrchap");
@@ -84,9 +84,18 @@ bool cHalvexSteamvrDevice::DeriveImuPath() {
         std::snprintf(lighthousePath, sizeof(lighthousePath), "/devices/lighthouse/%s",
                       overridePath + kViveControllerPrefixLength);
         DriverLog("Mapping HTC controller path '%s' to Lighthouse driver path '%s'", overridePath, lighthousePath);
-        std::snprintf(mImuPath, sizeof(mImuPath), "%s/imu", lighthousePath);
-    } else {
-        std::snprintf(mImuPath, sizeof(mImuPath), "%s/imu", overridePath);
+        return FormatImuPath("%s/imu", lighthousePath);
+    }
+    return FormatImuPath("%s/imu", overridePath);
+}
+
+bool cHalvexSteamvrDevice::FormatImuPath(const char* format, const char* part) {
+    const int length = std::snprintf(mImuPath, sizeof(mImuPath), format, part);
+    if (length < 0 || length >= static_cast<int>(sizeof(mImuPath))) {
+        // A cut path would name some other stream.
+        DriverLog("IMU stream path for %s is too long", mSerialNumber.c_str());
+        std::memset(mImuPath, 0, sizeof(mImuPath));
+        return false;
     }
     return true;
 }

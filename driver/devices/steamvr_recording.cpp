@@ -1,4 +1,27 @@
 // The Lighthouse device's recording thread: drains its rings into CSV files.
 #include "devices/steamvr_device.h"
 
-void cHalvexSteamvrDevice::ThreadProc_RecordThread() {}
+#include "core/driver_log.h"
+#include "recording/recording_loop.h"
+
+void cHalvexSteamvrDevice::ThreadProc_RecordThread() {
+    halvex::sRecordingSetup setup;
+    setup.imuRawRing = &mImuRawRing;
+    setup.opticalRawRing = &mOpticalRawRing;
+    setup.filterRing = &mFilterRing;
+    setup.filterRowStyle = halvex::eFilterRowStyle::Lighthouse;
+    {
+        // The calibration is read once, when the headers are written.
+        std::lock_guard<std::mutex> lock(mPoseMutex);
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) setup.header.imuToHead[r][c] = mImuToHead.matrix()(r, c);
+    }
+    setup.header.hasFactoryScales = true;
+    for (int i = 0; i < 3; ++i) {
+        setup.header.factoryAccelScale[i] = mFactoryAccelScale[i];
+        setup.header.factoryGyroScale[i] = mFactoryGyroScale[i];
+    }
+    setup.deviceIndex = mDeviceIndex.load();
+    setup.log = [](const char* line) { DriverLog("%s", line); };
+    halvex::RunRecordingLoop(setup, mStopRecordThread);
+}

@@ -1,0 +1,149 @@
+#include "recording/recording_loop.h"
+
+#include "platform/files.h"
+#include "platform/known_folders.h"
+#include "platform/sleep.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace halvex {
+namespace {
+
+class cRecordingWriter {
+public:
+    explicit cRecordingWriter(const sRecordingSetup& setup) : mSetup(setup) {}
+    ~cRecordingWriter() { Close(); }
+    cRecordingWriter(const cRecordingWriter&) = delete;
+    cRecordingWriter& operator=(const cRecordingWriter&) = delete;
+
+    bool Open() {
+        std::string folder = mSetup.logFolder.empty() ? platform::RecordingLogFolder() : mSetup.logFolder;
+        if (folder.empty()) {
+            Log("Recording disabled for device " + DeviceIndex() + ": no log folder on this system\n");
+            return false;
+        }
+        if (!platform::CreateDirectories(folder)) {
+            Log("Recording disabled for device " + DeviceIndex() + ": cannot create log folder '" + folder + "'\n");
+            return false;
+        }
+        if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+        mRawPath = folder + "device" + DeviceIndex() + "_rawdata.csv";
+        mFilterPath = folder + "device" + DeviceIndex() + "_filter.csv";
+        if (!OpenOne(mRawPath, mRawFile) || !OpenOne(mFilterPath, mFilterFile)) {
+            Close();
+            return false;
+        }
+        mResult.filesOpened = true;
+        Count(WriteRawDataHeader(mRawFile, mSetup.header), mRawPath);
+        Count(WriteFilterHeader(mFilterFile), mFilterPath);
+        return true;
+    }
+
+    void Run(const std::atomic<bool>& stop) {
+        while (!stop.load(std::memory_order_acquire)) {
+            if (WriteOneRawRow()) continue;
+            // Producers are idle: make the files current and wait for more.
+            Flush(mRawFile, mRawPath);
+            DrainFilterRing(cFilterRecordRing::kCapacity);
+            Flush(mFilterFile, mFilterPath);
+            platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(1));
+        }
+        // What was pushed before the stop still goes out; bounded, as producers may
+        // still be running.
+        for (uint32_t i = 0; i < 2 * cRawRecordRing::kCapacity + 2 && WriteOneRawRow(); ++i) {
+        }
+        DrainFilterRing(cFilterRecordRing::kCapacity);
+    }
+
+    sRecordingResult Finish() {
+        Close();
+        return mResult;
+    }
+
+private:
+    std::string DeviceIndex() const { return std::to_string(mSetup.deviceIndex); }
+
+    void Log(const std::string& line) const {
+        if (mSetup.log) mSetup.log(line.c_str());
+    }
+
+    bool OpenOne(const std::string& path, std::FILE*& file) {
+        file = platform::OpenFile(path, "wb");
+        if (!file) Log("Recording disabled for device " + DeviceIndex() + ": cannot open '" + path + "'\n");
+        return file != nullptr;
+    }
+
+    // Counts a refused write; the first one is logged, recording goes on.
+    bool Count(bool written, const std::string& path) {
+        if (!written) {
+            if (mResult.failedWrites++ == 0) {
+                Log("Recording for device " + DeviceIndex() + ": cannot write to '" + path + "'\n");
+            }
+        }
+        return written;
+    }
+
+    void Flush(std::FILE* file, const std::string& path) { Count(std::fflush(file) == 0, path); }
+
+    // Takes the earlier of the two ring fronts by driverTime, optical first on equal
+    // times. False when both raw rings are empty.
+    bool WriteOneRawRow() {
+        if (!mHasImu) mHasImu = mSetup.imuRawRing && mSetup.imuRawRing->pop(mImu);
+        if (!mHasOptical) mHasOptical = mSetup.opticalRawRing && mSetup.opticalRawRing->pop(mOptical);
+        if (!mHasImu && !mHasOptical) return false;
+        const bool takeImu = mHasImu && (!mHasOptical || mOptical.driverTime > mImu.driverTime);
+        if (takeImu) {
+            mHasImu = false;
+            if (Count(WriteRawRow(mRawFile, mImu), mRawPath)) ++mResult.imuRows;
+        } else {
+            mHasOptical = false;
+            if (Count(WriteRawRow(mRawFile, mOptical), mRawPath)) ++mResult.opticalRows;
+        }
+        return true;
+    }
+
+    void DrainFilterRing(uint32_t limit) {
+        if (!mSetup.filterRing) return;
+        sFilterRecord record;
+        for (uint32_t i = 0; i < limit && mSetup.filterRing->pop(record); ++i) {
+            const bool written = mSetup.filterRowStyle == eFilterRowStyle::Wmr ? WriteWmrFilterRow(mFilterFile, record)
+                                                                               : WriteLighthouseFilterRow(mFilterFile, record);
+            if (Count(written, mFilterPath)) ++mResult.filterRows;
+        }
+    }
+
+    void CloseOne(std::FILE*& file, const std::string& path) {
+        if (!file) return;
+        Count(std::fclose(file) == 0, path);
+        file = nullptr;
+    }
+
+    void Close() {
+        CloseOne(mRawFile, mRawPath);
+        CloseOne(mFilterFile, mFilterPath);
+    }
+
+    const sRecordingSetup& mSetup;
+    std::string mRawPath;
+    std::string mFilterPath;
+    std::FILE* mRawFile = nullptr;
+    std::FILE* mFilterFile = nullptr;
+    // The ring fronts under comparison, already taken from their rings.
+    sRawRecord mImu{};
+    sRawRecord mOptical{};
+    bool mHasImu = false;
+    bool mHasOptical = false;
+    sRecordingResult mResult;
+};
+
+}  // namespace
+
+sRecordingResult RunRecordingLoop(const sRecordingSetup& setup, const std::atomic<bool>& stop) {
+    cRecordingWriter writer(setup);
+    if (!writer.Open()) return writer.Finish();
+    writer.Run(stop);
+    return writer.Finish();
+}
+
+}  // namespace halvex

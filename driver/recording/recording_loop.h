@@ -1,0 +1,57 @@
+// The body of a device's recording thread: drains the device's recording rings into
+// two CSV files in the recording log folder until asked to stop.
+//
+//   device<index>_rawdata.csv  IMU and optical samples, one time-ordered stream
+//   device<index>_filter.csv   filter snapshots, in the order they were taken
+//
+// The loop is the only consumer of the rings it is given. It never ends the process:
+// when the folder or a file cannot be made it logs one line and returns, and the
+// producers keep pushing into rings that fill up and drop.
+#pragma once
+
+#include "recording/csv_format.h"
+#include "recording/record_ring.h"
+#include "recording/records.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace halvex {
+
+using cRawRecordRing = cRecordRing<sRawRecord>;
+using cFilterRecordRing = cRecordRing<sFilterRecord>;
+
+// How a filter row states its row type: a number (Lighthouse) or a name (WMR).
+enum class eFilterRowStyle { Lighthouse, Wmr };
+
+struct sRecordingSetup {
+    // Any ring may be null: it is then taken as always empty.
+    cRawRecordRing* imuRawRing = nullptr;
+    cRawRecordRing* opticalRawRing = nullptr;
+    cFilterRecordRing* filterRing = nullptr;
+    eFilterRowStyle filterRowStyle = eFilterRowStyle::Lighthouse;
+    // Read once, when the headers are written.
+    sRawDataHeader header;
+    uint32_t deviceIndex = 0;
+    // Receives each complete log line (with its "\n"); may be empty.
+    std::function<void(const char*)> log;
+    // UTF-8 folder for the files; empty means platform::RecordingLogFolder().
+    std::string logFolder;
+};
+
+struct sRecordingResult {
+    bool filesOpened = false;
+    uint64_t imuRows = 0;
+    uint64_t opticalRows = 0;
+    uint64_t filterRows = 0;
+    uint64_t failedWrites = 0;  // rows or flushes the file refused
+};
+
+// Runs until `stop` is set, then writes what the rings still hold (at most one
+// ring's capacity each), flushes and closes the files. While the raw rings are
+// empty it flushes both files, drains the filter ring and sleeps 1 ms.
+sRecordingResult RunRecordingLoop(const sRecordingSetup& setup, const std::atomic<bool>& stop);
+
+}  // namespace halvex

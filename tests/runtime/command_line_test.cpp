@@ -1,0 +1,139 @@
+#include "vrhost/command_line.h"
+#include "vrhost/summary_reader.h"
+
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using vrhost::sCommandLine;
+using vrhost_test::cScratchFolder;
+
+TEST(CommandLineTest, EveryOptionInBothSpellings) {
+    sCommandLine line;
+    std::string error;
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--settings=s.json", "--hmd", "oculus", "--hmd-serial=X1",
+                                          "--duration", "2.5", "--poses", "p.csv", "--log=l.txt",
+                                          "--without-interface", "IVRResources_001",
+                                          "--without-interface=IVRDriverManager_001"},
+                                         line, error))
+        << error;
+    EXPECT_EQ(line.driver, "d");
+    EXPECT_EQ(line.host.settingsFile, "s.json");
+    EXPECT_EQ(line.host.hmdTrackingSystem.value_or("?"), "oculus");
+    EXPECT_EQ(line.host.hmdSerial, "X1");
+    EXPECT_DOUBLE_EQ(line.durationSeconds, 2.5);
+    EXPECT_EQ(line.host.posesCsvFile, "p.csv");
+    EXPECT_EQ(line.host.logFile, "l.txt");
+    EXPECT_EQ(line.host.withheldInterfaces,
+              (std::vector<std::string>{"IVRResources_001", "IVRDriverManager_001"}));
+
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--hmd", "none"}, line, error));
+    EXPECT_FALSE(line.host.hmdTrackingSystem.has_value());
+    EXPECT_LT(line.durationSeconds, 0.0);  // until interrupted
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--hmd", "MyTracker"}, line, error));
+    EXPECT_EQ(line.host.hmdTrackingSystem.value_or("?"), "MyTracker");
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--help"}, line, error));
+    EXPECT_TRUE(line.help);
+}
+
+TEST(CommandLineTest, BadCommandLinesAreNamed) {
+    sCommandLine line;
+    std::string error;
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--bogus"}, line, error));
+    EXPECT_EQ(error, "unknown option --bogus");
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "extra"}, line, error));
+    EXPECT_EQ(error, "unknown option extra");
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver"}, line, error));
+    EXPECT_EQ(error, "option --driver needs a value");
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--settings", "s"}, line, error));
+    EXPECT_EQ(error, "--driver is required");
+    for (const char* duration : {"abc", "-1", "1s", "", "inf", "nan"}) {
+        EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--duration", duration}, line, error)) << duration;
+    }
+}
+
+int RunProgram(const std::vector<std::string>& args, std::string& out, std::string& err) {
+    std::ostringstream outStream;
+    std::ostringstream errStream;
+    const int code = vrhost::RunVrhost(args, outStream, errStream, nullptr);
+    out = outStream.str();
+    err = errStream.str();
+    return code;
+}
+
+TEST(CommandLineTest, ProgramExitsWithOneLineErrors) {
+    cScratchFolder scratch;
+    std::string out, err;
+    EXPECT_EQ(RunProgram({"--driver", "x", "--nope"}, out, err), vrhost::kExitUsage);
+    EXPECT_EQ(err, "vrhost: unknown option --nope (try --help)\n");
+
+    const auto settings = scratch.Write("bad.vrsettings", "{ \"driver_fake\": { \"deviceCount\": } }");
+    EXPECT_EQ(RunProgram({"--driver", vrhost_test::FakeDriverFolder().u8string(), "--settings", settings.u8string()}, out, err),
+              vrhost::kExitBadInput);
+    EXPECT_NE(err.find("line 1, column 35"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(out, "");
+
+    EXPECT_EQ(RunProgram({"--driver", (scratch.Path() / "missing").u8string()}, out, err), vrhost::kExitBadInput);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+    EXPECT_EQ(RunProgram({"--help"}, out, err), vrhost::kExitOk);
+    EXPECT_NE(out.find("usage: vrhost --driver"), std::string::npos);
+}
+
+TEST(CommandLineTest, ProgramSessionEchoesLogAndEndsWithSummary) {
+    cScratchFolder scratch;
+    std::string out, err;
+    const auto poses = scratch.Path() / "poses.csv";
+    ASSERT_EQ(RunProgram({"--driver", vrhost_test::FakeDriverFolder().u8string(), "--duration", "0.2", "--hmd", "oculus",
+                   "--hmd-serial", "OC-1", "--poses", poses.u8string()},
+                  out, err),
+              vrhost::kExitOk)
+        << err;
+    EXPECT_EQ(err, "");
+    // Messages without a line end still get their own line on stdout.
+    EXPECT_NE(out.find("fake: a message without a line end\n"), std::string::npos);
+    EXPECT_NE(out.find("fake: hmd system 'oculus' error 0"), std::string::npos);
+    const size_t summaryAt = out.find("--- vrhost summary ---\n");
+    ASSERT_NE(summaryAt, std::string::npos);
+    EXPECT_GT(summaryAt, out.find("fake: Cleanup after"));
+    const auto lines = vrhost::ReadSummary(out);
+    EXPECT_EQ(vrhost::SelectLines(lines, "hmd")[0].Get("trackingSystem"), "oculus");
+    EXPECT_EQ(vrhost::SelectLines(lines, "hmd")[0].Get("serial"), "OC-1");
+    const auto devices = vrhost::SelectLines(lines, "device");
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[1].Get("serial"), "fake-1");
+    EXPECT_EQ(devices[1].Get("deactivated"), "1");
+    // Every update counted in the summary is a row in the CSV.
+    size_t counted = 0;
+    for (const auto& poseLine : vrhost::SelectLines(lines, "poses")) counted += std::stoul(poseLine.Get("count"));
+    const std::string csv = vrhost_test::ReadText(poses);
+    EXPECT_GT(counted, 0u);
+    EXPECT_EQ(static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')), counted + 1);
+}
+
+TEST(CommandLineTest, SessionWithoutDurationRunsUntilStopped) {
+    std::atomic<bool> stop{false};
+    std::ostringstream out;
+    std::ostringstream err;
+    std::thread interrupter([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;  // what Ctrl+C does
+    });
+    const int code = vrhost::RunVrhost({"--driver", vrhost_test::FakeDriverFolder().u8string()}, out, err, &stop);
+    interrupter.join();
+    EXPECT_EQ(code, vrhost::kExitOk) << err.str();
+    const auto lines = vrhost::ReadSummary(out.str());
+    ASSERT_FALSE(vrhost::SelectLines(lines, "frames").empty());
+    EXPECT_GT(std::stoul(vrhost::SelectLines(lines, "frames")[0].Get("count")), 5u);
+    EXPECT_NE(out.str().find("fake: Cleanup after"), std::string::npos);
+}
+
+}  // namespace

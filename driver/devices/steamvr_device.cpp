@@ -142,7 +142,13 @@ void cHalvexSteamvrDevice::UpdateOptical(const double position[3], const double 
     Eigen::Isometry3d opticalPose = Eigen::Isometry3d::Identity();
     opticalPose.linear() = (received * mAlignment).toRotationMatrix();
     opticalPose.translation() = p;
-    const Eigen::Isometry3d imuPose = opticalPose * mImuToHead;
+    Eigen::Isometry3d imuToHead;
+    {
+        // The IMU thread replaces the transform once the stream's calibration is read.
+        std::lock_guard<std::mutex> lock(mPoseMutex);
+        imuToHead = mImuToHead;
+    }
+    const Eigen::Isometry3d imuPose = opticalPose * imuToHead;
 
     if (mRecording) {
         mOpticalRawRing.push(halvex::sRawRecord{DriverTimeNow(), sampleTime, 1.0, p.x(), p.y(), p.z(), received.w(),

@@ -129,14 +129,24 @@ void cHalvexSteamvrDevice::ReadImuCalibration() {
     vr::IVRIOBuffer* io = halvex::host::IOBuffer();
     if (!io) return;
     const vr::PropertyContainerHandle_t container = io->PropertyContainer(mImuBuffer);
-    if (ReadVector3(container, vr::Prop_ImuFactoryGyroBias_Vector3, mFactoryGyroBias))
-        DriverLog("FactoryGyroBias: %+1.8e %+1.8e %+1.8e", mFactoryGyroBias.x(), mFactoryGyroBias.y(), mFactoryGyroBias.z());
-    if (ReadVector3(container, vr::Prop_ImuFactoryGyroScale_Vector3, mFactoryGyroScale))
-        DriverLog("FactoryGyroScale: %+1.8e %+1.8e %+1.8e", mFactoryGyroScale.x(), mFactoryGyroScale.y(), mFactoryGyroScale.z());
-    if (ReadVector3(container, vr::Prop_ImuFactoryAccelerometerBias_Vector3, mFactoryAccelBias))
-        DriverLog("FactoryAccelBias: %+1.8e %+1.8e %+1.8e", mFactoryAccelBias.x(), mFactoryAccelBias.y(), mFactoryAccelBias.z());
-    if (ReadVector3(container, vr::Prop_ImuFactoryAccelerometerScale_Vector3, mFactoryAccelScale))
-        DriverLog("FactoryAccelScale: %+1.8e %+1.8e %+1.8e", mFactoryAccelScale.x(), mFactoryAccelScale.y(), mFactoryAccelScale.z());
+    // Read into copies; ResetFilter (any thread) reads the biases under the filter lock.
+    Eigen::Vector3d gyroBias = mFactoryGyroBias, gyroScale = mFactoryGyroScale;
+    Eigen::Vector3d accelBias = mFactoryAccelBias, accelScale = mFactoryAccelScale;
+    if (ReadVector3(container, vr::Prop_ImuFactoryGyroBias_Vector3, gyroBias))
+        DriverLog("FactoryGyroBias: %+1.8e %+1.8e %+1.8e", gyroBias.x(), gyroBias.y(), gyroBias.z());
+    if (ReadVector3(container, vr::Prop_ImuFactoryGyroScale_Vector3, gyroScale))
+        DriverLog("FactoryGyroScale: %+1.8e %+1.8e %+1.8e", gyroScale.x(), gyroScale.y(), gyroScale.z());
+    if (ReadVector3(container, vr::Prop_ImuFactoryAccelerometerBias_Vector3, accelBias))
+        DriverLog("FactoryAccelBias: %+1.8e %+1.8e %+1.8e", accelBias.x(), accelBias.y(), accelBias.z());
+    if (ReadVector3(container, vr::Prop_ImuFactoryAccelerometerScale_Vector3, accelScale))
+        DriverLog("FactoryAccelScale: %+1.8e %+1.8e %+1.8e", accelScale.x(), accelScale.y(), accelScale.z());
+    {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        mFactoryGyroBias = gyroBias;
+        mFactoryGyroScale = gyroScale;
+        mFactoryAccelBias = accelBias;
+        mFactoryAccelScale = accelScale;
+    }
 
     vr::HmdMatrix34_t matrix{};
     if (halvex::properties::ReadFixed(container, vr::Prop_ImuToHeadTransform_Matrix34, vr::k_unHmdMatrix34PropertyTag,

@@ -34,6 +34,9 @@ void cHalvexDeviceProvider::StopStreaming() {
         mStopReconnect.store(true);
         mReconnectThread.join();
     }
+    // The watchdog may have seen "no discovery, no client" in the moment before it
+    // was stopped and started a new search: end that one too.
+    EndDiscovery();
     TeardownClient();
 }
 
@@ -70,7 +73,7 @@ void cHalvexDeviceProvider::OnServerDiscovered(const sDiscoveredServer* server) 
 }
 
 void cHalvexDeviceProvider::ReconnectThreadProc() {
-    for (;;) {
+    while (!mStopReconnect.load()) {
         bool sleep = true;
         if (!mDiscoveryRunning.load()) {
             if (!mClient.load()) {
@@ -94,6 +97,5 @@ void cHalvexDeviceProvider::ReconnectThreadProc() {
                     std::min(wake, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
             }
         }
-        if (mStopReconnect.load()) return;
     }
 }

@@ -1,0 +1,77 @@
+#include "fusion_filter.h"
+
+namespace halvex {
+
+cFusionFilter::cFusionFilter(const sFusionFilterParams& params) : mParams(params) {
+    mState.setZero();
+    mState[FusionState_Orientation] = 1.0;
+
+    // Position, velocity and orientation start practically unconstrained.
+    mCovariance.setZero();
+    for (int i = 0; i < 9; ++i) mCovariance(i, i) = 1e10;
+    for (int i = 9; i < 12; ++i) mCovariance(i, i) = 10.0 * params.accelBiasWalk;
+    for (int i = 12; i < 15; ++i) mCovariance(i, i) = 10.0 * params.gyroBiasWalk;
+    for (int i = 15; i < 18; ++i) mCovariance(i, i) = 100.0;
+
+    mDelayedState = mState;
+    mDelayedCovariance = mCovariance;
+}
+
+Eigen::Quaterniond cFusionFilter::Orientation() const {
+    return Eigen::Quaterniond(mState[6], mState[7], mState[8], mState[9]);
+}
+
+void cFusionFilter::SeedBiases(const Eigen::Vector3d& accelBias, const Eigen::Vector3d& gyroBias) {
+    mState.segment<3>(FusionState_AccelBias) = accelBias;
+    mState.segment<3>(FusionState_GyroBias) = gyroBias;
+    mDelayedState = mState;
+}
+
+void cFusionFilter::StoreRecord(const sImuRecord& record) {
+    const int32_t slot = mBufferHead == 0 ? kImuBufferSize - 1 : mBufferHead - 1;
+    mBuffer[slot] = record;
+    mBufferHead = slot;
+    if (mBufferCount < kImuBufferSize) ++mBufferCount;
+}
+
+void cFusionFilter::PropagateDelayed(const sImuRecord& record, double dt) {
+    Propagate(mDelayedState, mDelayedCovariance, record.accelerometer, record.gyroscope, dt);
+}
+
+bool cFusionFilter::AddImuSample(const double accelerometer[3], const double gyroscope[3],
+                                 double time) {
+    if (mLastImuTime == 0.0) {
+        mLastImuTime = time;
+        return false;
+    }
+    sImuRecord record;
+    record.time = time;
+    record.dt = time - mLastImuTime;
+    record.accelerometer = Eigen::Vector3d(accelerometer[0], accelerometer[1], accelerometer[2]);
+    record.gyroscope = Eigen::Vector3d(gyroscope[0], gyroscope[1], gyroscope[2]);
+
+    if (mBufferCount == kImuBufferSize) {
+        // The oldest step leaves the buffer: the delayed copy must take it now.
+        const sImuRecord& oldest = mBuffer[OldestSlot()];
+        PropagateDelayed(oldest, oldest.dt);
+        mDelayedTime = oldest.time;
+        mBufferCount = kImuBufferSize - 1;
+        StoreRecord(record);
+    } else if (mBufferCount == 0) {
+        StoreRecord(record);
+        const bool integrates = mLastOpticalTime != 0.0;
+        PropagateDelayed(record, record.dt);
+        mDelayedTime = record.time;
+        // The record stays for the owner and the time check, but its step now lives
+        // in the delayed copy; a later catch-up must not apply it a second time.
+        if (integrates) mBuffer[mBufferHead].dt = 0.0;
+    } else {
+        StoreRecord(record);
+    }
+
+    Propagate(mState, mCovariance, record.accelerometer, record.gyroscope, record.dt);
+    mLastImuTime = time;
+    return true;
+}
+
+}  // namespace halvex

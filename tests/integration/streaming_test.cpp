@@ -1,0 +1,207 @@
+// Connection, subscriptions, discovery and the reconnect watchdog, end to end: the
+// driver folder hosted by the stand-in runtime, servers in-process on loopback.
+#include "platform/clock.h"
+#include "tessaly/server/mocap_server.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+namespace {
+
+using namespace halvex::test;
+using tessaly::server::cMocapServer;
+using tessaly::server::sCommandReply;
+using tessaly::server::sMocapServerConfig;
+
+void SetDiscoveryAddresses(const std::string& entries) {
+#if defined(_WIN32)
+    _putenv_s("TESSALY_DISCOVERY_ADDRESSES", entries.c_str());
+#else
+    setenv("TESSALY_DISCOVERY_ADDRESSES", entries.c_str(), 1);
+#endif
+}
+
+// Runs the host's frame loop until `done` holds or `seconds` pass.
+bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        host.RunFrames(9);
+    }
+    return done();
+}
+
+std::unique_ptr<cMocapServer> StartServer(const std::string& address = "127.0.0.1", bool multicast = false) {
+    sMocapServerConfig config;
+    config.address = address;
+    config.multicast = multicast;
+    config.frameRateHz = 60.0;
+    auto server = std::make_unique<cMocapServer>(config);
+    std::string error;
+    EXPECT_TRUE(server->Start(&error)) << error;
+    tessaly::server::sRigidBodyPose pose;
+    pose.position[1] = 1.6f;
+    for (int id : {3, 5, 6}) server->SetRigidBody(id, pose);
+    return server;
+}
+
+size_t CountCommands(const cMocapServer& server, const std::string& prefix) {
+    size_t count = 0;
+    for (const std::string& command : server.ReceivedCommands())
+        if (command.compare(0, prefix.size(), prefix) == 0) ++count;
+    return count;
+}
+
+bool Connected(const cMocapServer& server) { return !server.Clients().empty(); }
+
+TEST(Streaming, ConnectsWhenTheServerStartsAfterTheDriverAndSubscribesTheSlots) {
+    sMocapServerConfig config;
+    config.frameRateHz = 60.0;
+    cMocapServer server(config);
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    const std::string entry = server.DiscoveryEntry();
+    server.Stop();  // the port stays reserved for the restart
+    SetDiscoveryAddresses(entry);
+
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), IntSetting("tessalyRigidBodyIdControllerA", 5)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    host->RunFor(1.5);
+    EXPECT_EQ(CountLinesContaining(host->Log(), "Corvane server discovered"), 0u);
+
+    ASSERT_TRUE(server.Start(&error)) << error;
+    tessaly::server::sRigidBodyPose pose;
+    server.SetRigidBody(3, pose);
+    server.SetRigidBody(5, pose);
+    ASSERT_TRUE(RunUntil(*host, [&] { return HasLine(host->Log(), "Tessaly SubscribeByID succeeded (RB 5)\n"); }, 15.0));
+    host->RunFor(0.5);
+    const auto log = host->Log();
+    EXPECT_EQ(CountLinesContaining(log, "Corvane server discovered, auto-connecting...\n"), 1u);
+    EXPECT_TRUE(HasLine(log, "Tessaly subscriptions successfully reset\n"));
+    EXPECT_TRUE(HasLine(log, "Tessaly SubscribeByID succeeded (RB 3)\n"));
+    EXPECT_EQ(CountCommands(server, "SubscribeByID,RigidBody,"), 2u);
+    host->Cleanup();
+    server.Stop();
+}
+
+TEST(Streaming, FollowsTheAnnouncedConnectionTypeAndTheAddressFilters) {
+    auto multicastServer = StartServer("127.0.0.1", /*multicast=*/true);
+    SetDiscoveryAddresses(multicastServer->DiscoveryEntry());
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), BoolSetting("tessalyUseMulticast", false)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*host, [&] { return Connected(*multicastServer); }, 10.0));
+    EXPECT_EQ(CountLinesContaining(host->Log(), "Initializing Tessaly in multicast, server: 127.0.0.1"), 1u);
+    host->Cleanup();
+
+    // A server address in the settings that no server has: nothing connects, nothing is said.
+    auto filtered = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3),
+                              StringSetting("tessalyServerAddress", "127.0.0.9")});
+    ASSERT_EQ(filtered->Init(), vr::VRInitError_None);
+    filtered->RunFor(2.5);
+    EXPECT_EQ(CountLinesContaining(filtered->Log(), "Corvane server discovered"), 0u);
+    filtered->Cleanup();
+    multicastServer->Stop();
+}
+
+TEST(Streaming, PicksTheServerTheSettingsName) {
+    if (!tessaly::server::LoopbackAliasesUsable()) GTEST_SKIP() << "only 127.0.0.1 can be bound here";
+    auto second = StartServer("127.0.0.2");
+    auto third = StartServer("127.0.0.3");
+    SetDiscoveryAddresses(second->DiscoveryEntry() + "," + third->DiscoveryEntry());
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), StringSetting("tessalyServerAddress", "127.0.0.3"),
+                          StringSetting("tessalyLocalAddress", "127.0.0.1")});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*host, [&] { return Connected(*third); }, 10.0));
+    host->RunFor(0.5);
+    EXPECT_FALSE(Connected(*second));
+    EXPECT_EQ(CountLinesContaining(host->Log(), "Initializing Tessaly in unicast, server: 127.0.0.3"), 1u);
+    host->Cleanup();
+
+    // A local address no server is reached from filters every report out.
+    auto local = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), StringSetting("tessalyLocalAddress", "127.0.0.7")});
+    ASSERT_EQ(local->Init(), vr::VRInitError_None);
+    local->RunFor(2.0);
+    EXPECT_EQ(CountLinesContaining(local->Log(), "Corvane server discovered"), 0u);
+    local->Cleanup();
+}
+
+TEST(Streaming, ConnectionAndSubscriptionFailuresAreLoggedAndTolerated) {
+    auto server = StartServer();
+    SetDiscoveryAddresses(server->DiscoveryEntry());
+    server->RefuseConnections(5);
+    auto refused = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(refused->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*refused, [&] {
+        return HasLine(refused->Log(), "TessalyClient::Connect returned error code 5\n");
+    }, 10.0));
+    refused->Cleanup();
+    server->RefuseConnections(0);
+
+    server->ClearReceivedCommands();
+    server->SetCommandReply("SubscribeToData", sCommandReply::Error(4));
+    auto clearFails = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(clearFails->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*clearFails, [&] { return CountCommands(*server, "SubscribeByID") > 0; }, 10.0));
+    clearFails->RunFor(0.3);
+    EXPECT_TRUE(HasLine(clearFails->Log(), "Tessaly filter clear failed (error code 4)\n"));
+    EXPECT_EQ(CountCommands(*server, "SubscribeToData,AllTypes,None"), 0u);
+    EXPECT_EQ(CountCommands(*server, "SubscribeByID,RigidBody,3"), 1u);
+    clearFails->Cleanup();
+    server->ClearCommandReplies();
+
+    server->ClearReceivedCommands();
+    server->SetCommandReply("SubscribeToData,AllTypes,None", sCommandReply::Bytes({9, 0, 0, 0, 1, 0, 0, 0}));
+    auto oddSize = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(oddSize->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*oddSize, [&] { return HasLine(oddSize->Log(), "Tessaly SubscribeByID succeeded (RB 3)\n"); },
+                         10.0));
+    EXPECT_TRUE(HasLine(oddSize->Log(), "Tessaly unsubscribe failed (response size 8, response[0] == 9)\n"));
+    EXPECT_EQ(CountCommands(*server, "SubscribeByID"), 1u) << "only the head slot is occupied";
+    oddSize->Cleanup();
+    server->Stop();
+}
+
+TEST(Streaming, SilentStreamIsDroppedAfterFiveSecondsAndReconnects) {
+    auto server = StartServer();
+    SetDiscoveryAddresses(server->DiscoveryEntry());
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*host, [&] { return server->Statistics().framesSent > 10; }, 10.0));
+    host->RunFor(0.5);
+
+    server->Stop();
+    const double stopped = halvex::platform::NowSeconds();
+    const std::string stale = "Tessaly frame timestamp is stale. Restarting discovery.\n";
+    ASSERT_TRUE(RunUntil(*host, [&] { return HasLine(host->Log(), stale); }, 9.0));
+    const double staleAfter = halvex::platform::NowSeconds() - stopped;
+    EXPECT_GT(staleAfter, 4.9);
+    EXPECT_LT(staleAfter, 7.5);
+
+    std::string error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+    ASSERT_TRUE(RunUntil(*host, [&] { return CountLinesContaining(host->Log(), "Corvane server discovered") >= 2; },
+                         10.0));
+    ASSERT_TRUE(RunUntil(*host, [&] { return Connected(*server); }, 10.0));
+    EXPECT_EQ(CountLinesContaining(host->Log(), stale), 1u);
+    host->Cleanup();
+    server->Stop();
+}
+
+TEST(Streaming, CleanupWhileSearchingReturnsPromptly) {
+    SetDiscoveryAddresses("127.0.0.1:9");  // nobody answers there
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    host->RunFor(1.2);
+    const auto start = std::chrono::steady_clock::now();
+    host->Cleanup();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_EQ(CountLinesContaining(host->Log(), "Tessaly reconnect logic idle"), 0u)
+        << "the watchdog says nothing on its way out";
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// Command line of corvane_sim.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvane_sim {
+
+struct sRigidBodyOption {
+    int32_t id = 0;
+    std::string scenario = "still";
+};
+
+struct sOptions {
+    std::string address = "127.0.0.1";
+    uint16_t port = 29170;
+    double rateHz = 120.0;
+    double latencyMs = 5.0;
+    std::vector<sRigidBodyOption> rigidBodies;
+    bool multicast = false;
+    double durationSeconds = 3600.0;  // it always stops by itself
+    int untrackedEvery = 0;
+    bool help = false;
+};
+
+// False with a one-line reason in `error` for anything it cannot use, including
+// non-loopback addresses and scenarios not in `knownScenarios`.
+bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& knownScenarios,
+                  sOptions* options, std::string* error);
+
+std::string Usage();
+
+}  // namespace corvane_sim

@@ -1,0 +1,95 @@
+// corvane_sim: serves rigid bodies moving along the sim/ motion scenarios to
+// Tessaly clients on a loopback address.
+#include "corvane_options.h"
+
+#include "platform/sleep.h"
+#include "sim/motion_scenario.h"
+#include "sim/tracking_geometry.h"
+#include "tessaly/server/mocap_server.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnSignal(int) { gInterrupted = 1; }
+
+tessaly::server::RigidBodyMotion MotionOf(std::shared_ptr<const sim::cMotionScenario> scenario) {
+    return [scenario](double exposureSeconds) {
+        // The scenario moves the body's IMU frame; the mocap system sees the rigid body.
+        const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(scenario->At(exposureSeconds));
+        tessaly::server::sRigidBodyPose pose;
+        for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);
+        const Eigen::Quaterniond q(body.rotation());
+        pose.orientation[0] = static_cast<float>(q.x());
+        pose.orientation[1] = static_cast<float>(q.y());
+        pose.orientation[2] = static_cast<float>(q.z());
+        pose.orientation[3] = static_cast<float>(q.w());
+        return pose;
+    };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    corvane_sim::sOptions options;
+    std::string error;
+    if (!corvane_sim::ParseOptions(args, sim::cMotionScenario::Names(), &options, &error)) {
+        std::fprintf(stderr, "corvane_sim: %s\n%s", error.c_str(), corvane_sim::Usage().c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s", corvane_sim::Usage().c_str());
+        return 0;
+    }
+
+    tessaly::server::sMocapServerConfig config;
+    config.address = options.address;
+    config.port = options.port;
+    config.frameRateHz = options.rateHz;
+    config.latencySeconds = options.latencyMs / 1000.0;
+    config.multicast = options.multicast;
+    config.untrackedEvery = options.untrackedEvery;
+    tessaly::server::cMocapServer server(config);
+    for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies) {
+        std::shared_ptr<const sim::cMotionScenario> scenario =
+            sim::cMotionScenario::Create(body.scenario, sim::SeedForRigidBody(body.id));
+        server.SetRigidBodyMotion(body.id, MotionOf(scenario));
+    }
+    server.SetEventLog([](const std::string& line) {
+        std::printf("corvane_sim: %s\n", line.c_str());
+        std::fflush(stdout);
+    });
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    if (!server.Start(&error)) {
+        std::fprintf(stderr, "corvane_sim: cannot serve on %s:%u: %s\n", options.address.c_str(), options.port,
+                     error.c_str());
+        return 1;
+    }
+    std::printf("corvane_sim: serving %zu rigid bodies on %s (%s) at %.1f Hz, latency %.1f ms, for %.0f s\n",
+                options.rigidBodies.size(), server.DiscoveryEntry().c_str(),
+                options.multicast ? "multicast" : "unicast", options.rateHz, options.latencyMs,
+                options.durationSeconds);
+    for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies)
+        std::printf("corvane_sim:   rigid body %d: %s\n", body.id, body.scenario.c_str());
+    std::fflush(stdout);
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                            std::chrono::duration<double>(options.durationSeconds));
+    while (!gInterrupted && std::chrono::steady_clock::now() < end)
+        halvex::platform::SleepUntil(std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)));
+    server.Stop();
+    const auto stats = server.Statistics();
+    std::printf("corvane_sim: %s after %llu frame datagrams\n", gInterrupted ? "interrupted" : "duration reached",
+                static_cast<unsigned long long>(stats.framesSent));
+    return 0;
+}

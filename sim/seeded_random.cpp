@@ -4,6 +4,12 @@
 
 namespace sim {
 
+uint64_t StreamSeed(uint32_t seed, uint64_t stream, int64_t index) {
+    uint64_t mixed = cSeededRandom(seed).NextBits();
+    mixed = cSeededRandom(mixed ^ stream).NextBits();
+    return cSeededRandom(mixed ^ static_cast<uint64_t>(index)).NextBits();
+}
+
 cSeededRandom::cSeededRandom(uint64_t seed) : m_state(seed) {}
 
 uint64_t cSeededRandom::NextBits() {

@@ -6,6 +6,11 @@
 
 namespace sim {
 
+// Independent noise streams of one seed, addressed by sample or frame index.
+constexpr uint64_t kImuNoiseStream = 1;
+constexpr uint64_t kOpticalNoiseStream = 2;
+uint64_t StreamSeed(uint32_t seed, uint64_t stream, int64_t index);
+
 class cSeededRandom {
 public:
     explicit cSeededRandom(uint64_t seed);

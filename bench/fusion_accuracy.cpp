@@ -1,0 +1,181 @@
+// Tracking accuracy of the head filter on simulated motion: the fused state and
+// the newest optical pose (what a device without fusion reports) are compared,
+// at every IMU sample after a settling time, with the truth at that moment.
+#include "fusion/fusion_filter.h"
+#include "sim/imu_model.h"
+#include "sim/motion_scenario.h"
+#include "sim/optical_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct sOptions {
+    double opticalLatencyMs = 12.0;
+    double opticalRate = 120.0;
+    double seconds = 60.0;
+    uint32_t seed = 1;
+};
+
+// Lighthouse head values.
+constexpr halvex::sFusionFilterParams kFilterParams{0.1, 0.01, 1e-8, 1e-8};
+constexpr double kPositionVariance = 1e-6;
+constexpr double kOrientationVariance = 0.010000000000000002;
+constexpr double kRadToDeg = 57.29577951308232;
+
+struct sErrorSeries {
+    std::vector<double> positionMm;
+    std::vector<double> orientationDeg;
+    void Add(const Eigen::Vector3d& position, const Eigen::Quaterniond& orientation,
+             const sim::sMotionState& truth) {
+        positionMm.push_back((position - truth.position).norm() * 1000.0);
+        orientationDeg.push_back(truth.orientation.angularDistance(orientation) * kRadToDeg);
+    }
+};
+
+struct sSummary {
+    double rms = 0.0;
+    double p99 = 0.0;
+};
+
+sSummary Summarise(std::vector<double> values) {
+    sSummary summary;
+    if (values.empty()) return summary;
+    double sum = 0.0;
+    for (double v : values) sum += v * v;
+    summary.rms = std::sqrt(sum / values.size());
+    const size_t rank = static_cast<size_t>(0.99 * (values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + rank, values.end());
+    summary.p99 = values[rank];
+    return summary;
+}
+
+struct sScenarioResult {
+    sSummary fusedPosition, fusedOrientation, opticalPosition, opticalOrientation;
+};
+
+sScenarioResult RunScenario(const std::string& name, const sOptions& options) {
+    const auto scenario = sim::cMotionScenario::Create(name, options.seed);
+    const sim::cImuModel imu(*scenario, sim::sImuModelParams(), options.seed);
+    sim::sOpticalModelParams opticalParams;
+    opticalParams.rate = options.opticalRate;
+    opticalParams.latency = options.opticalLatencyMs / 1000.0;
+    const sim::cOpticalModel optical(*scenario, opticalParams, options.seed);
+
+    // Far from zero, as driver time is, so large time stamps are exercised.
+    const double start = 1000.0;
+    const double settle = std::min(5.0, options.seconds / 4.0);
+    halvex::cFusionFilter filter(kFilterParams);
+    sErrorSeries fused, opticalOnly;
+
+    int64_t frameIndex = optical.FirstIndexAtOrAfter(start);
+    sim::sOpticalFrame nextFrame = optical.Frame(frameIndex);
+    bool haveOptical = false;
+    sim::sOpticalFrame newestOptical;
+
+    const int64_t first = imu.FirstIndexAtOrAfter(start);
+    const int64_t last = imu.FirstIndexAtOrAfter(start + options.seconds);
+    for (int64_t i = first; i < last; ++i) {
+        const sim::sImuSample sample = imu.Sample(i);
+        while (nextFrame.deliveryTime <= sample.time) {
+            if (!nextFrame.dropped) {
+                const double position[3] = {nextFrame.position.x(), nextFrame.position.y(),
+                                            nextFrame.position.z()};
+                const Eigen::Quaterniond& q = nextFrame.orientation;
+                const double orientation[4] = {q.x(), q.y(), q.z(), q.w()};
+                filter.AddOpticalSample(position, kPositionVariance, orientation,
+                                        kOrientationVariance, nextFrame.captureTime, 0.0);
+                newestOptical = nextFrame;
+                haveOptical = true;
+            }
+            nextFrame = optical.Frame(++frameIndex);
+        }
+        filter.AddImuSample(sample.accelerometer.data(), sample.gyroscope.data(), sample.time);
+
+        if (sample.time < start + settle || !haveOptical || filter.mLastOpticalTime == 0.0) continue;
+        const sim::sMotionState truth = scenario->At(sample.time);
+        fused.Add(filter.Position(), filter.Orientation(), truth);
+        opticalOnly.Add(newestOptical.position, newestOptical.orientation, truth);
+    }
+
+    sScenarioResult result;
+    result.fusedPosition = Summarise(fused.positionMm);
+    result.fusedOrientation = Summarise(fused.orientationDeg);
+    result.opticalPosition = Summarise(opticalOnly.positionMm);
+    result.opticalOrientation = Summarise(opticalOnly.orientationDeg);
+    return result;
+}
+
+bool ParseOptions(int argc, char** argv, sOptions& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (flag == "--help" || flag == "-h") return false;
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "fusion_accuracy: %s needs a value\n", flag.c_str());
+            return false;
+        }
+        char* end = nullptr;
+        const char* text = argv[++i];
+        const double value = std::strtod(text, &end);
+        if (end == text || *end != '\0' || !std::isfinite(value)) {
+            std::fprintf(stderr, "fusion_accuracy: bad value '%s' for %s\n", text, flag.c_str());
+            return false;
+        }
+        if (flag == "--optical-latency-ms" && value >= 0.0) {
+            options.opticalLatencyMs = value;
+        } else if (flag == "--optical-rate" && value > 0.0) {
+            options.opticalRate = value;
+        } else if (flag == "--seconds" && value > 0.0) {
+            options.seconds = value;
+        } else if (flag == "--seed" && value >= 0.0 && value <= 4294967295.0) {
+            options.seed = static_cast<uint32_t>(value);
+        } else {
+            std::fprintf(stderr, "fusion_accuracy: unknown option or value out of range: %s %s\n",
+                         flag.c_str(), text);
+            return false;
+        }
+    }
+    return true;
+}
+
+double Ratio(double numerator, double denominator) {
+    return denominator > 0.0 ? numerator / denominator : 0.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sOptions options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: fusion_accuracy [--optical-latency-ms 12] [--optical-rate 120] "
+                     "[--seconds 60] [--seed 1]\n");
+        return 2;
+    }
+    std::printf("IMU 1000 Hz, optical %g Hz with %g ms latency, %g s per scenario, seed %u\n\n",
+                options.opticalRate, options.opticalLatencyMs, options.seconds, options.seed);
+    std::printf("%-12s %-13s %12s %12s %13s %13s\n", "scenario", "estimator", "pos RMS mm",
+                "pos p99 mm", "ori RMS deg", "ori p99 deg");
+
+    sScenarioResult headTurns;
+    for (const std::string& name : sim::cMotionScenario::Names()) {
+        const sScenarioResult r = RunScenario(name, options);
+        std::printf("%-12s %-13s %12.3f %12.3f %13.4f %13.4f\n", name.c_str(), "fused",
+                    r.fusedPosition.rms, r.fusedPosition.p99, r.fusedOrientation.rms,
+                    r.fusedOrientation.p99);
+        std::printf("%-12s %-13s %12.3f %12.3f %13.4f %13.4f\n", name.c_str(), "optical-only",
+                    r.opticalPosition.rms, r.opticalPosition.p99, r.opticalOrientation.rms,
+                    r.opticalOrientation.p99);
+        if (name == "head-turns") headTurns = r;
+    }
+    std::printf("\nheadline: head-turns fused/optical-only orientation RMS ratio %.3f, position RMS ratio %.3f\n",
+                Ratio(headTurns.fusedOrientation.rms, headTurns.opticalOrientation.rms),
+                Ratio(headTurns.fusedPosition.rms, headTurns.opticalPosition.rms));
+    return 0;
+}

@@ -1,0 +1,339 @@
+// The Lighthouse device class end to end: the driver folder in the stand-in runtime
+// with a simulated headset IMU, a simulated mocap server in-process, one scenario.
+#include "devices/halvex_device.h"
+#include "platform/clock.h"
+#include "platform/known_folders.h"
+#include "sim/motion_scenario.h"
+#include "sim/tracking_geometry.h"
+#include "tessaly/server/mocap_server.h"
+#include "test_support.h"
+#include "vrhost/server_driver_host.h"
+#include "vrhost/truth_comparison.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+using namespace halvex::test;
+using tessaly::server::cMocapServer;
+
+constexpr int32_t kHeadId = 3;
+constexpr int32_t kControllerAId = 5;
+constexpr int32_t kControllerBId = 6;
+
+void SetEnvironment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        host.RunFrames(9);
+    }
+    return done();
+}
+
+// A server whose bodies follow the scenario exactly as the simulated headset's IMU does.
+std::unique_ptr<cMocapServer> StartScenarioServer(const std::string& scenario) {
+    tessaly::server::sMocapServerConfig config;
+    config.frameRateHz = 120.0;
+    config.latencySeconds = 0.012;
+    auto server = std::make_unique<cMocapServer>(config);
+    for (int32_t id : {kHeadId, kControllerAId, kControllerBId}) {
+        std::shared_ptr<const sim::cMotionScenario> motion =
+            sim::cMotionScenario::Create(scenario, sim::SeedForRigidBody(id));
+        server->SetRigidBodyMotion(id, [motion](double exposure) {
+            const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(motion->At(exposure));
+            tessaly::server::sRigidBodyPose pose;
+            const Eigen::Quaterniond q(body.rotation());
+            for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);
+            pose.orientation[0] = static_cast<float>(q.x());
+            pose.orientation[1] = static_cast<float>(q.y());
+            pose.orientation[2] = static_cast<float>(q.z());
+            pose.orientation[3] = static_cast<float>(q.w());
+            return pose;
+        });
+    }
+    std::string error;
+    EXPECT_TRUE(server->Start(&error)) << error;
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
+    return server;
+}
+
+struct sSession {
+    std::unique_ptr<cMocapServer> server;
+    std::unique_ptr<vrhost::cHost> host;
+};
+
+sSession StartSession(const std::string& trackingType, bool controllers, vrhost::sHostOptions options = {},
+                      std::vector<sSetting> extra = {}) {
+    sSession session;
+    session.server = StartScenarioServer("head-turns");
+    options.scenario = "head-turns";
+    std::vector<sSetting> settings = {IntSetting("tessalyRigidBodyIdHead", kHeadId),
+                                      StringSetting("trackingType", trackingType)};
+    if (controllers) {
+        settings.push_back(IntSetting("tessalyRigidBodyIdControllerA", kControllerAId));
+        settings.push_back(IntSetting("tessalyRigidBodyIdControllerB", kControllerBId));
+    }
+    settings.insert(settings.end(), extra.begin(), extra.end());
+    session.host = MakeHost(settings, options);
+    if (controllers) {
+        vr::EVRSettingsError error;
+        session.host->Settings().SetString("TrackingOverrides", "/devices/halvex/halvex-controller-a",
+                                           "/devices/htc/vive_controllerLHR-CTRL0005", &error);
+        session.host->Settings().SetString("TrackingOverrides", "/devices/halvex/halvex-controller-b", "/user/hand/right",
+                                           &error);
+    }
+    EXPECT_EQ(session.host->Init(), vr::VRInitError_None);
+    return session;
+}
+
+vr::TrackedDeviceIndex_t IndexOf(const vrhost::cHost& host, const std::string& serial) {
+    for (const auto& device : host.Devices())
+        if (device.serial == serial) return device.index;
+    return vr::k_unTrackedDeviceIndexInvalid;
+}
+
+std::vector<vrhost::sPoseUpdate> UpdatesOf(const vrhost::cHost& host, vr::TrackedDeviceIndex_t index) {
+    std::vector<vrhost::sPoseUpdate> updates;
+    for (const auto& update : host.PoseUpdates())
+        if (update.deviceIndex == index) updates.push_back(update);
+    return updates;
+}
+
+bool HasAngularVelocity(const vr::DriverPose_t& pose) {
+    return pose.vecAngularVelocity[0] != 0.0 || pose.vecAngularVelocity[1] != 0.0 || pose.vecAngularVelocity[2] != 0.0;
+}
+
+// Every accepted optical sample on the direct path gives two updates: the new
+// orientation with the old position, then the full pose with the same orientation.
+void ExpectDirectPairs(const std::vector<vrhost::sPoseUpdate>& updates, const char* who) {
+    size_t valid = 0;
+    size_t pairs = 0;
+    for (size_t i = 0; i + 1 < updates.size(); ++i) {
+        const vr::DriverPose_t& a = updates[i].pose;
+        const vr::DriverPose_t& b = updates[i + 1].pose;
+        if (!b.poseIsValid) continue;
+        ++valid;
+        const bool sameRotation = a.qRotation.w == b.qRotation.w && a.qRotation.x == b.qRotation.x &&
+                                  a.qRotation.y == b.qRotation.y && a.qRotation.z == b.qRotation.z;
+        if (sameRotation && !HasAngularVelocity(a) && !HasAngularVelocity(b)) {
+            ++pairs;
+            ++i;
+        }
+    }
+    EXPECT_GT(pairs, 100u) << who;
+    // All but the edges of the session come in such pairs.
+    EXPECT_GE(2 * pairs + 4, updates.size()) << who;
+}
+
+TEST(Lighthouse, FusedHeadAndDirectControllersTrackTheTruth) {
+    sSession session = StartSession("Standard", /*controllers=*/true);
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 1; }, 10.0));
+    host.RunFor(4.0);
+
+    const auto log = host.Log();
+    EXPECT_TRUE(HasLine(log, "IMU stream opened at '/devices/lighthouse/LHR-VRHOST00/imu' for device halvex-head"));
+    EXPECT_TRUE(HasLine(log, "Mapping HTC controller path '/devices/htc/vive_controllerLHR-CTRL0005' to Lighthouse "
+                             "driver path '/devices/lighthouse/LHR-CTRL0005'"));
+    EXPECT_TRUE(HasLine(log, "IMU stream opened at '/devices/lighthouse/LHR-CTRL0005/imu' for device halvex-controller-a"));
+    EXPECT_TRUE(HasLine(log, "IMU stream opened at '/user/hand/right/imu' for device halvex-controller-b"));
+
+    // The head only ever submits fused poses: those carry the gyroscope's rate.
+    const auto head = UpdatesOf(host, IndexOf(host, "halvex-head"));
+    size_t fused = 0;
+    for (const auto& update : head) {
+        if (!update.pose.poseIsValid) continue;
+        EXPECT_TRUE(HasAngularVelocity(update.pose));
+        ++fused;
+    }
+    EXPECT_GT(fused, 2000u) << "about one fused pose per IMU sample";
+    ExpectDirectPairs(UpdatesOf(host, IndexOf(host, "halvex-controller-a")), "controller A");
+    ExpectDirectPairs(UpdatesOf(host, IndexOf(host, "halvex-controller-b")), "controller B");
+
+    for (const auto& report : host.AccuracyReports()) {
+        ASSERT_GT(report.samples, 100u) << report.serial;
+        EXPECT_LT(report.positionRmsMm, 20.0) << report.serial;
+        EXPECT_LT(report.orientationRmsDeg, 2.0) << report.serial;
+        if (report.serial == "halvex-head") {
+            // Fusion removes the optical latency from the head.
+            EXPECT_LT(report.orientationRmsDeg, 1.0);
+        }
+    }
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Lighthouse, OpticalOnlyHeadSubmitsTwicePerSample) {
+    sSession session = StartSession("HalvexOnly", /*controllers=*/false);
+    vrhost::cHost& host = *session.host;
+    host.RunFor(3.0);
+    ExpectDirectPairs(UpdatesOf(host, IndexOf(host, "halvex-head")), "optical-only head");
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Lighthouse, OpticalSilenceInvalidatesTheFusedPoseAndResetsTheFilter) {
+    sSession session = StartSession("Standard", /*controllers=*/false);
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 1; }, 10.0));
+    host.RunFor(0.5);
+    const size_t resetsBefore = CountLinesContaining(host.Log(), "halvex-head-s Resetting filter");
+    session.server->PauseStream(true);
+    const double paused = halvex::platform::NowSeconds();
+    const vr::TrackedDeviceIndex_t head = IndexOf(host, "halvex-head");
+    double invalidAt = 0.0;
+    ASSERT_TRUE(RunUntil(host, [&] {
+        for (const auto& update : UpdatesOf(host, head)) {
+            if (update.hostTime > paused && !update.pose.poseIsValid) {
+                invalidAt = update.hostTime;
+                return true;
+            }
+        }
+        return false;
+    }, 5.0));
+    EXPECT_GT(invalidAt - paused, 1.9);
+    EXPECT_LT(invalidAt - paused, 3.0);
+    EXPECT_EQ(UpdatesOf(host, head).back().pose.result, vr::TrackingResult_Calibrating_InProgress);
+    ASSERT_TRUE(RunUntil(host, [&] {
+        return CountLinesContaining(host.Log(), "halvex-head-s Resetting filter") > resetsBefore;
+    }, 2.0));
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Lighthouse, LateImuStreamOpensWithinASecondAfterOneFailureLine) {
+    vrhost::sHostOptions options;
+    options.imuDelaySeconds = 2.5;
+    sSession session = StartSession("Standard", /*controllers=*/false, options);
+    vrhost::cHost& host = *session.host;
+    const double start = halvex::platform::NowSeconds();
+    const std::string opened = "IMU stream opened at '/devices/lighthouse/LHR-VRHOST00/imu' for device halvex-head";
+    ASSERT_TRUE(RunUntil(host, [&] { return HasLine(host.Log(), opened); }, 6.0));
+    const double openedAfter = halvex::platform::NowSeconds() - start;
+    EXPECT_GT(openedAfter, 2.4);
+    EXPECT_LT(openedAfter, 3.5 + 0.5);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Unable to open IMU stream at '/devices/lighthouse/LHR-VRHOST00/imu'"), 1u);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Lighthouse, DirectPathDropsRepeatedTimesAndUnusableOrientations) {
+    sSession session = StartSession("HalvexOnly", /*controllers=*/false);
+    vrhost::cHost& host = *session.host;
+    session.server->PauseStream(true);
+    host.RunFor(0.2);
+    const vr::TrackedDeviceIndex_t index = IndexOf(host, "halvex-head");
+    // The device object lives in the driver library; the runtime holds it by its interface.
+    auto* device = static_cast<cIHalvexDevice*>(host.ServerDriverHost().Device(index));
+    ASSERT_NE(device, nullptr);
+
+    const double position[3] = {0.1, 1.5, -0.2};
+    const double orientation[4] = {0.0, 0.0, 0.0, 1.0};
+    const double zero[4] = {0.0, 0.0, 0.0, 0.0};
+    const double notANumber[4] = {std::nan(""), 0.0, 0.0, 1.0};
+    const double t = halvex::platform::NowSeconds() + 10.0;  // newer than anything streamed
+
+    size_t before = UpdatesOf(host, index).size();
+    device->UpdateOptical(position, orientation, t, 0.0);
+    EXPECT_EQ(UpdatesOf(host, index).size(), before + 2);
+    device->UpdateOptical(position, orientation, t, 0.0);
+    EXPECT_EQ(UpdatesOf(host, index).size(), before + 2) << "a repeated sample time is dropped";
+    device->UpdateOptical(position, zero, t + 0.01, 0.0);
+    device->UpdateOptical(position, notANumber, t + 0.02, 0.0);
+    EXPECT_EQ(UpdatesOf(host, index).size(), before + 2) << "no unusable orientation reaches the runtime";
+    const vr::DriverPose_t last = UpdatesOf(host, index).back().pose;
+    EXPECT_TRUE(last.poseIsValid);
+    EXPECT_DOUBLE_EQ(last.vecPosition[1], 1.5);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<double> SplitNumbers(const std::string& line, std::vector<std::string>* texts = nullptr) {
+    std::vector<double> values;
+    std::stringstream stream(line);
+    for (std::string cell; std::getline(stream, cell, ',');) {
+        if (texts) texts->push_back(cell);
+        values.push_back(std::strtod(cell.c_str(), nullptr));
+    }
+    return values;
+}
+
+TEST(Lighthouse, RecordingWritesTimeOrderedRawAndFilterFiles) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("halvex-recording-" + std::to_string(std::rand()));
+#if !defined(_WIN32)
+    SetEnvironment("XDG_STATE_HOME", state.string());
+#endif
+    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
+    std::filesystem::remove(folder / "device1_rawdata.csv");
+    std::filesystem::remove(folder / "device1_filter.csv");
+
+    sSession session = StartSession("Standard", /*controllers=*/false, {}, {BoolSetting("recordRawData", true)});
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 1; }, 10.0));
+    host.RunFor(1.5);
+    host.Cleanup();
+    session.server->Stop();
+
+    const auto raw = ReadLines(folder / "device1_rawdata.csv");
+    ASSERT_GT(raw.size(), 500u);
+    EXPECT_EQ(raw[0], "# ImuToHead:");
+    EXPECT_EQ(raw[4], "#");
+    EXPECT_EQ(raw[5].rfind("# FactoryAccelScale: ", 0), 0u);
+    EXPECT_EQ(raw[6].rfind("# FactoryGyroScale: ", 0), 0u);
+    EXPECT_EQ(raw[7], "driverTime,eventTime,sensorType,tx,ty,tz,rw,rx,ry,rz");
+    double previous = -1.0;
+    size_t imuRows = 0, opticalRows = 0;
+    for (size_t i = 8; i < raw.size(); ++i) {
+        std::vector<std::string> cells;
+        const std::vector<double> values = SplitNumbers(raw[i], &cells);
+        ASSERT_EQ(values.size(), 10u) << raw[i];
+        EXPECT_GE(values[0], previous) << "rows are in driver-time order";
+        previous = values[0];
+        (cells[2] == "imu" ? imuRows : opticalRows)++;
+    }
+    EXPECT_GT(imuRows, 10 * opticalRows / 2) << "about 1000 IMU rows per 120 optical rows";
+    EXPECT_GT(opticalRows, 50u);
+
+    const auto filter = ReadLines(folder / "device1_filter.csv");
+    ASSERT_GT(filter.size(), 50u);
+    EXPECT_EQ(filter[0],
+              "driverTime,type,posx,posy,posz,velx,vely,velz,oriw,orix,oriy,oriz,abx,aby,abz,gbx,gby,gbz,gx,gy,gz,"
+              "posxp,posyp,poszp,velxp,velyp,velzp,orixp,oriyp,orizp,abxp,abyp,abzp,gbxp,gbyp,gbzp,gxp,gyp,gzp");
+    for (size_t i = 1; i < filter.size(); ++i) {
+        const std::vector<double> values = SplitNumbers(filter[i]);
+        ASSERT_EQ(values.size(), 39u) << filter[i];
+        EXPECT_EQ(values[1], (i % 2 == 1) ? 0.0 : 1.0) << "opt_pre and opt_post alternate";
+    }
+    std::filesystem::remove(folder / "device1_rawdata.csv");
+    std::filesystem::remove(folder / "device1_filter.csv");
+    std::error_code ignored;
+    std::filesystem::remove_all(state, ignored);
+}
+
+}  // namespace

@@ -23,5 +23,13 @@ void cHalvexSteamvrDevice::ThreadProc_RecordThread() {
     }
     setup.deviceIndex = mDeviceIndex.load();
     setup.log = [](const char* line) { DriverLog("%s", line); };
-    halvex::RunRecordingLoop(setup, mStopRecordThread);
+    const halvex::sRecordingResult result = halvex::RunRecordingLoop(setup, mStopRecordThread);
+    // Full rings drop records rather than stall tracking; say how many went.
+    if (!result.filesOpened) return;  // the loop has said why already
+    DriverLog("%s recording ended: %llu IMU, %llu optical and %llu filter rows written; %llu, %llu and %llu records dropped",
+              mName.c_str(), static_cast<unsigned long long>(result.imuRows),
+              static_cast<unsigned long long>(result.opticalRows), static_cast<unsigned long long>(result.filterRows),
+              static_cast<unsigned long long>(mImuRawRing.dropped()),
+              static_cast<unsigned long long>(mOpticalRawRing.dropped()),
+              static_cast<unsigned long long>(mFilterRing.dropped()));
 }

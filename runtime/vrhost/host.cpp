@@ -5,10 +5,12 @@
 #include "vrhost/driver_log.h"
 #include "vrhost/driver_manager.h"
 #include "vrhost/host_error.h"
+#include "vrhost/io_buffer.h"
 #include "vrhost/pose_csv_writer.h"
 #include "vrhost/resources.h"
 #include "vrhost/server_driver_host.h"
 #include "vrhost/settings_store.h"
+#include "vrhost/simulated_world.h"
 #include "vrhost/summary.h"
 
 #include "platform/clock.h"
@@ -34,13 +36,15 @@ cHost::cHost(sHostOptions options)
       mLog(std::make_unique<cDriverLog>(mOptions.logCaptureLimit)),
       mDriverManager(std::make_unique<cDriverManager>()),
       mResources(std::make_unique<cResources>()),
-      mContext(std::make_unique<cDriverContext>()) {
+      mContext(std::make_unique<cDriverContext>()),
+      mIOBuffer(std::make_unique<cIOBuffer>()) {
     mContext->Provide(vr::IVRServerDriverHost_Version, static_cast<vr::IVRServerDriverHost*>(mServerDriverHost.get()));
     mContext->Provide(vr::IVRSettings_Version, static_cast<vr::IVRSettings*>(mSettings.get()));
     mContext->Provide(vr::IVRProperties_Version, static_cast<vr::IVRProperties*>(mProperties.get()));
     mContext->Provide(vr::IVRDriverLog_Version, static_cast<vr::IVRDriverLog*>(mLog.get()));
     mContext->Provide(vr::IVRDriverManager_Version, static_cast<vr::IVRDriverManager*>(mDriverManager.get()));
     mContext->Provide(vr::IVRResources_Version, static_cast<vr::IVRResources*>(mResources.get()));
+    mContext->Provide(vr::IVRIOBuffer_Version, static_cast<vr::IVRIOBuffer*>(mIOBuffer.get()));
     for (const std::string& version : mOptions.withheldInterfaces) mContext->Withhold(version);
     mLog->SetEcho(mOptions.logEcho);
     SetUpSimulatedHmd();
@@ -80,6 +84,14 @@ void cHost::LoadDriver(const std::string& folderOrLibrary) {
     mResources->SetDriver(location.name, location.folder);
     mContext->SetDriverHandle(driverHandle);
 
+    mServerDriverHost->SetPoseObserver(nullptr);
+    mWorld.reset();
+    mIOBuffer->RemoveAll();
+    if (!mOptions.scenario.empty()) {
+        mWorld = std::make_unique<cSimulatedWorld>(mOptions, location.name, *mSettings, *mProperties, *mIOBuffer);
+        mServerDriverHost->SetPoseObserver(&mWorld->Truth());
+    }
+
     std::unique_ptr<cDriverLibrary> library = cDriverLibrary::Open(location.library);
     int returnCode = vr::VRInitError_None;
     void* provider = library->Factory()(kProviderVersion, &returnCode);
@@ -95,6 +107,8 @@ void cHost::LoadDriver(const std::string& folderOrLibrary) {
 vr::EVRInitError cHost::Init() {
     if (!mProvider) throw cHostError("Init without a loaded driver");
     mServerDriverHost->SetExiting(false);
+    // The streams exist before the driver's threads look for them (unless delayed).
+    if (mWorld) mWorld->Start(halvex::platform::NowSeconds());
     const vr::EVRInitError result = mProvider->Init(mContext.get());
     mInitResult = result;
     mInitCalled = true;
@@ -152,6 +166,8 @@ void cHost::Cleanup() {
     if (mOptions.deactivateBeforeCleanup) mServerDriverHost->DeactivateAll();
     mProvider->Cleanup();
     mServerDriverHost->ReleaseDevices();
+    if (mWorld) mWorld->Stop();
+    mIOBuffer->CloseAll();  // handles a driver left open die with it
     mCleanedUp = true;
     if (mPoseCsv) mPoseCsv->Flush();
 }
@@ -178,6 +194,14 @@ std::vector<sPropertyRecord> cHost::Properties(vr::TrackedDeviceIndex_t index) c
     return mProperties->Snapshot(mProperties->TrackedDeviceToPropertyContainer(index));
 }
 
+std::vector<sAccuracyReport> cHost::AccuracyReports() const {
+    return mWorld ? mWorld->Truth().Reports() : std::vector<sAccuracyReport>{};
+}
+
+std::vector<sImuStreamStats> cHost::ImuStreamStats() const {
+    return mWorld ? mWorld->StreamStats() : std::vector<sImuStreamStats>{};
+}
+
 std::string cHost::Summary() const {
     sSummaryData data;
     data.driverName = mLocation.name;
@@ -193,6 +217,12 @@ std::string cHost::Summary() const {
     data.devices = Devices();
     for (const sDeviceRecord& device : data.devices) data.deviceProperties.push_back(Properties(device.index));
     data.rejectedPoseUpdates = RejectedPoseUpdates();
+    if (mWorld) {
+        data.scenario = mOptions.scenario;
+        data.settleSeconds = mOptions.settleSeconds;
+        data.accuracy = AccuracyReports();
+        data.imuStreams = ImuStreamStats();
+    }
     return FormatSummary(data);
 }
 

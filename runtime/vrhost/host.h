@@ -15,7 +15,9 @@
 #include "vrhost/driver_location.h"
 #include "vrhost/host_options.h"
 #include "vrhost/host_records.h"
+#include "vrhost/imu_stream.h"
 #include "vrhost/property_store.h"
+#include "vrhost/truth_comparison.h"
 
 #include <openvr_driver.h>
 
@@ -30,10 +32,12 @@ class cDriverContext;
 class cDriverLibrary;
 class cDriverLog;
 class cDriverManager;
+class cIOBuffer;
 class cPoseCsvWriter;
 class cResources;
 class cServerDriverHost;
 class cSettingsStore;
+class cSimulatedWorld;
 
 class cHost {
 public:
@@ -68,6 +72,10 @@ public:
     std::vector<sDeviceRecord> Devices() const;
     // Properties of a tracked device index (0: the simulated headset).
     std::vector<sPropertyRecord> Properties(vr::TrackedDeviceIndex_t index) const;
+    // With a scenario: each device's accuracy against the truth, and each IMU
+    // stream's counts and poll period (empty without a scenario).
+    std::vector<sAccuracyReport> AccuracyReports() const;
+    std::vector<sImuStreamStats> ImuStreamStats() const;
     // The summary printed at the end of a session; format in runtime/README.md.
     std::string Summary() const;
 
@@ -77,6 +85,9 @@ public:
     cServerDriverHost& ServerDriverHost() { return *mServerDriverHost; }
     cDriverLog& DriverLog() { return *mLog; }
     cDriverContext& Context() { return *mContext; }
+    cIOBuffer& IOBuffer() { return *mIOBuffer; }
+    // Null until LoadDriver, and without a scenario.
+    cSimulatedWorld* World() { return mWorld.get(); }
     vr::IServerTrackedDeviceProvider* Provider() { return mProvider; }
 
 private:
@@ -91,6 +102,8 @@ private:
     std::unique_ptr<cDriverManager> mDriverManager;
     std::unique_ptr<cResources> mResources;
     std::unique_ptr<cDriverContext> mContext;
+    std::unique_ptr<cIOBuffer> mIOBuffer;
+    std::unique_ptr<cSimulatedWorld> mWorld;
     std::unique_ptr<cPoseCsvWriter> mPoseCsv;
     std::unique_ptr<cDriverLibrary> mLibrary;
     vr::IServerTrackedDeviceProvider* mProvider = nullptr;

@@ -1,6 +1,7 @@
 // How a vrhost session is set up; the command line maps onto this one to one.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <ostream>
@@ -8,6 +9,17 @@
 #include <vector>
 
 namespace vrhost {
+
+using Vector3 = std::array<double, 3>;
+
+// Factory calibration published in an IMU stream's properties. Unset values take
+// the simulated IMU's own: its biases, and scale 1.
+struct sImuCalibrationOptions {
+    std::optional<Vector3> gyroBias;
+    std::optional<Vector3> gyroScale;
+    std::optional<Vector3> accelBias;
+    std::optional<Vector3> accelScale;
+};
 
 struct sHostOptions {
     // User settings file (steamvr.vrsettings format); empty: defaults only.
@@ -30,6 +42,19 @@ struct sHostOptions {
     size_t logCaptureLimit = 100000;
     // The runtime deactivates every device before the provider's Cleanup.
     bool deactivateBeforeCleanup = true;
+
+    // Motion scenario (sim::cMotionScenario::Names()) the simulated headset and the
+    // tracked bodies follow; empty: no motion, no IMU streams, no truth comparison.
+    std::string scenario;
+    // The IMU streams open only this long after Init (a runtime that is slow to
+    // publish them).
+    double imuDelaySeconds = 0.0;
+    sImuCalibrationOptions imuCalibration;
+    // Samples a stream holds for its reader; beyond it the oldest are dropped.
+    size_t imuQueueLimit = 4096;
+    // Poses of a device in its first seconds after its first valid pose are not
+    // compared with the truth: the filter is still settling.
+    double settleSeconds = 1.0;
 };
 
 }  // namespace vrhost

@@ -47,6 +47,12 @@ void cPropertyStore::HostSetInt32(vr::PropertyContainerHandle_t container, vr::E
     HostSetLocked(container, prop, vr::k_unInt32PropertyTag, &value, sizeof(value));
 }
 
+void cPropertyStore::HostSetBytes(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProperty prop,
+                                  vr::PropertyTypeTag_t tag, const void* data, size_t size) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    HostSetLocked(container, prop, tag, data, size);
+}
+
 std::vector<sPropertyRecord> cPropertyStore::Snapshot(vr::PropertyContainerHandle_t container) const {
     std::lock_guard<std::mutex> lock(mMutex);
     std::vector<sPropertyRecord> records;

@@ -34,6 +34,9 @@ public:
     void HostSetString(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProperty prop,
                        const std::string& value);
     void HostSetInt32(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProperty prop, int32_t value);
+    // Any fixed-size value with its type tag (vectors, matrices).
+    void HostSetBytes(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProperty prop,
+                      vr::PropertyTypeTag_t tag, const void* data, size_t size);
 
     // Every property of a container, ordered by property id.
     std::vector<sPropertyRecord> Snapshot(vr::PropertyContainerHandle_t container) const;

@@ -42,9 +42,25 @@ void cServerDriverHost::SetPoseCsv(cPoseCsvWriter* writer) {
     mPoseCsv = writer;
 }
 
+void cServerDriverHost::SetPoseObserver(cIPoseObserver* observer) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mPoseObserver = observer;
+}
+
 cServerDriverHost::sDevice* cServerDriverHost::FindLocked(vr::TrackedDeviceIndex_t index) {
     if (index == 0 || index > mDevices.size()) return nullptr;
     return &mDevices[index - 1];
+}
+
+const cServerDriverHost::sDevice* cServerDriverHost::FindLocked(vr::TrackedDeviceIndex_t index) const {
+    if (index == 0 || index > mDevices.size()) return nullptr;
+    return &mDevices[index - 1];
+}
+
+vr::ITrackedDeviceServerDriver* cServerDriverHost::Device(vr::TrackedDeviceIndex_t index) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const sDevice* device = FindLocked(index);
+    return device ? device->driver : nullptr;
 }
 
 bool cServerDriverHost::TrackedDeviceAdded(const char* pchDeviceSerialNumber, vr::ETrackedDeviceClass eDeviceClass,
@@ -140,22 +156,29 @@ uint64_t cServerDriverHost::RejectedPoseUpdates() const {
 void cServerDriverHost::TrackedDevicePoseUpdated(uint32_t unWhichDevice, const vr::DriverPose_t& newPose,
                                                  uint32_t unPoseStructSize) {
     const double now = halvex::platform::NowSeconds();
-    std::lock_guard<std::mutex> lock(mMutex);
-    sDevice* device = FindLocked(unWhichDevice);
-    if (!device || unPoseStructSize != sizeof(vr::DriverPose_t)) {
-        ++mRejectedPoseUpdates;
-        return;
-    }
     sPoseUpdate update;
-    update.hostTime = now;
-    update.deviceIndex = unWhichDevice;
-    update.pose = newPose;
-    update.world = WorldPoseOf(newPose);
-    ++device->record.poseUpdates;
-    device->record.hasLastPose = true;
-    device->record.lastPose = update;
-    if (mPoseHistory.size() < mPoseHistoryLimit) mPoseHistory.push_back(update);
-    if (mPoseCsv) mPoseCsv->Write(update, device->record.serial);
+    std::string serial;
+    cIPoseObserver* observer = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        sDevice* device = FindLocked(unWhichDevice);
+        if (!device || unPoseStructSize != sizeof(vr::DriverPose_t)) {
+            ++mRejectedPoseUpdates;
+            return;
+        }
+        update.hostTime = now;
+        update.deviceIndex = unWhichDevice;
+        update.pose = newPose;
+        update.world = WorldPoseOf(newPose);
+        ++device->record.poseUpdates;
+        device->record.hasLastPose = true;
+        device->record.lastPose = update;
+        if (mPoseHistory.size() < mPoseHistoryLimit) mPoseHistory.push_back(update);
+        if (mPoseCsv) mPoseCsv->Write(update, device->record.serial);
+        observer = mPoseObserver;
+        if (observer) serial = device->record.serial;
+    }
+    if (observer) observer->OnPoseUpdate(serial, update);
 }
 
 void cServerDriverHost::VsyncEvent(double) {}

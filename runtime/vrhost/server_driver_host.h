@@ -6,6 +6,7 @@
 #pragma once
 
 #include "vrhost/host_records.h"
+#include "vrhost/pose_observer.h"
 
 #include <openvr_driver.h>
 
@@ -25,6 +26,8 @@ public:
 
     // Optional sink for every accepted pose update; not owned.
     void SetPoseCsv(cPoseCsvWriter* writer);
+    // Optional observer of every accepted pose update; not owned, must outlive the driver's threads.
+    void SetPoseObserver(cIPoseObserver* observer);
 
     // Runtime thread: activates the devices registered since the last call, in
     // registration order, and reads each one's pose once after a good Activate.
@@ -36,6 +39,8 @@ public:
     void SetExiting(bool exiting) { mExiting.store(exiting); }
 
     std::vector<sDeviceRecord> Devices() const;
+    // The driver's object for a device index; null when unknown or released.
+    vr::ITrackedDeviceServerDriver* Device(vr::TrackedDeviceIndex_t index) const;
     std::vector<sPoseUpdate> PoseUpdates() const;
     // Pose updates refused: unknown device index or a wrong record size.
     uint64_t RejectedPoseUpdates() const;
@@ -66,6 +71,7 @@ private:
         vr::ITrackedDeviceServerDriver* driver = nullptr;  // null once released
     };
     sDevice* FindLocked(vr::TrackedDeviceIndex_t index);
+    const sDevice* FindLocked(vr::TrackedDeviceIndex_t index) const;
 
     cPropertyStore& mProperties;
     const size_t mPoseHistoryLimit;
@@ -75,6 +81,7 @@ private:
     std::vector<sPoseUpdate> mPoseHistory;
     uint64_t mRejectedPoseUpdates = 0;
     cPoseCsvWriter* mPoseCsv = nullptr;
+    cIPoseObserver* mPoseObserver = nullptr;
     std::atomic<bool> mExiting{false};
 };
 

@@ -52,6 +52,20 @@ SettingsDocument cSettingsStore::UserSettings() const {
     return mUser;
 }
 
+SettingsSection cSettingsStore::Section(const std::string& section) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    SettingsSection merged;
+    const auto defaults = mDefaults.find(section);
+    if (defaults != mDefaults.end()) merged = defaults->second;
+    const auto user = mUser.find(section);
+    if (user != mUser.end()) {
+        for (const auto& [key, value] : user->second) {
+            if (value.kind != sSettingValue::eKind::Null) merged[key] = value;
+        }
+    }
+    return merged;
+}
+
 const sSettingValue* cSettingsStore::FindLocked(const char* section, const char* key) const {
     for (const SettingsDocument* layer : {&mUser, &mDefaults}) {
         const auto s = layer->find(section);

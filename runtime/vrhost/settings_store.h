@@ -23,6 +23,8 @@ public:
     void SetDefaults(SettingsDocument defaults);
     void SetUserSettings(SettingsDocument user);
     SettingsDocument UserSettings() const;
+    // Every key of a section, the user layer over the defaults (e.g. "TrackingOverrides").
+    SettingsSection Section(const std::string& section) const;
 
     const char* GetSettingsErrorNameFromEnum(vr::EVRSettingsError eError) override;
     void SetBool(const char* pchSection, const char* pchSettingsKey, bool bValue,

@@ -30,6 +30,30 @@ void WriteProperties(std::ostream& out, vr::TrackedDeviceIndex_t index, const st
     }
 }
 
+// Statistics keep a fixed number of decimals: enough resolution, stable text.
+std::string Rounded(double value, int decimals) {
+    if (!std::isfinite(value)) return FormatNumber(value);
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(value * scale) / scale;
+    return FormatNumber(rounded == 0.0 ? 0.0 : rounded);
+}
+
+void WriteImuStream(std::ostream& out, const sImuStreamStats& s) {
+    out << "imustream path=" << QuoteText(s.path) << " device=" << QuoteText(s.device) << " produced=" << s.produced
+        << " read=" << s.read << " dropped=" << s.dropped << " pending=" << s.pending << " reads=" << s.readCalls
+        << " polls=" << s.polls << " pollMedianMs=" << Rounded(s.pollMedianMs, 4)
+        << " pollP99Ms=" << Rounded(s.pollP99Ms, 4) << "\n";
+}
+
+void WriteAccuracy(std::ostream& out, const sAccuracyReport& r) {
+    out << "accuracy index=" << r.index << " serial=" << QuoteText(r.serial) << " rigidBody=" << r.rigidBodyId
+        << " imuStream=" << (r.imuStream ? 1 : 0) << " validPoses=" << r.validPoses << " samples=" << r.samples
+        << " updatesPerSecond=" << Rounded(r.updatesPerSecond, 1) << " poseAgeMeanMs=" << Rounded(r.poseAgeMeanMs, 3)
+        << " poseAgeP99Ms=" << Rounded(r.poseAgeP99Ms, 3) << " positionRmsMm=" << Rounded(r.positionRmsMm, 3)
+        << " positionP99Mm=" << Rounded(r.positionP99Mm, 3) << " orientationRmsDeg=" << Rounded(r.orientationRmsDeg, 4)
+        << " orientationP99Deg=" << Rounded(r.orientationP99Deg, 4) << "\n";
+}
+
 }  // namespace
 
 std::string InitErrorName(vr::EVRInitError error) {
@@ -93,6 +117,12 @@ std::string FormatSummary(const sSummaryData& data) {
                 << " worldRotation=" << FormatNumber(w.rotation[0]) << "," << FormatNumber(w.rotation[1]) << ","
                 << FormatNumber(w.rotation[2]) << "," << FormatNumber(w.rotation[3]) << "\n";
         }
+    }
+    if (data.scenario) {
+        out << "scenario name=" << QuoteText(*data.scenario) << " settleSeconds=" << FormatNumber(data.settleSeconds)
+            << "\n";
+        for (const sAccuracyReport& report : data.accuracy) WriteAccuracy(out, report);
+        for (const sImuStreamStats& stream : data.imuStreams) WriteImuStream(out, stream);
     }
     out << "rejected poses=" << data.rejectedPoseUpdates << "\n";
     out << "--- end of summary ---\n";

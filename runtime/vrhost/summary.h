@@ -4,7 +4,9 @@
 #pragma once
 
 #include "vrhost/host_records.h"
+#include "vrhost/imu_stream.h"
 #include "vrhost/property_store.h"
+#include "vrhost/truth_comparison.h"
 
 #include <openvr_driver.h>
 
@@ -28,6 +30,11 @@ struct sSummaryData {
     std::vector<sDeviceRecord> devices;
     std::vector<std::vector<sPropertyRecord>> deviceProperties;  // parallel to devices
     uint64_t rejectedPoseUpdates = 0;
+    // With a scenario only.
+    std::optional<std::string> scenario;
+    double settleSeconds = 0.0;
+    std::vector<sAccuracyReport> accuracy;
+    std::vector<sImuStreamStats> imuStreams;
 };
 
 std::string FormatSummary(const sSummaryData& data);

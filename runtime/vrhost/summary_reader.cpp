@@ -1,5 +1,6 @@
 #include "vrhost/summary_reader.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -61,6 +62,14 @@ sSummaryLine ParseLine(const std::string& line) {
 std::string sSummaryLine::Get(const std::string& key, const std::string& fallback) const {
     const auto found = fields.find(key);
     return found == fields.end() ? fallback : found->second;
+}
+
+double sSummaryLine::Number(const std::string& key) const {
+    const auto found = fields.find(key);
+    if (found == fields.end() || found->second.empty()) return std::nan("");
+    char* end = nullptr;
+    const double value = std::strtod(found->second.c_str(), &end);
+    return *end == '\0' ? value : std::nan("");
 }
 
 std::vector<sSummaryLine> ReadSummary(const std::string& text) {

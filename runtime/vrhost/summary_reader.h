@@ -14,6 +14,8 @@ struct sSummaryLine {
 
     // The field's value, or `fallback` when the line has no such field.
     std::string Get(const std::string& key, const std::string& fallback = {}) const;
+    // The field as a number ("nan" included); NaN when absent or not a number.
+    double Number(const std::string& key) const;
 };
 
 // Lines outside the summary markers (the driver log before it) are skipped.

@@ -59,6 +59,37 @@ TEST(CommandLineTest, BadCommandLinesAreNamed) {
     }
 }
 
+TEST(CommandLineTest, ScenarioAndImuOptions) {
+    sCommandLine line;
+    std::string error;
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--scenario", "walk", "--imu-delay=2.5", "--imu-gyro-bias",
+                                          "0.1,-0.2,3e-3", "--imu-gyro-scale=1,2,0.5", "--imu-accel-bias", "0,0,0",
+                                          "--imu-accel-scale", "-1,1,1.5"},
+                                         line, error))
+        << error;
+    EXPECT_EQ(line.host.scenario, "walk");
+    EXPECT_DOUBLE_EQ(line.host.imuDelaySeconds, 2.5);
+    const vrhost::sImuCalibrationOptions& c = line.host.imuCalibration;
+    EXPECT_EQ(c.gyroBias.value_or(vrhost::Vector3{}), (vrhost::Vector3{0.1, -0.2, 3e-3}));
+    EXPECT_EQ(c.gyroScale.value_or(vrhost::Vector3{}), (vrhost::Vector3{1.0, 2.0, 0.5}));
+    EXPECT_EQ(c.accelBias.value_or(vrhost::Vector3{1, 1, 1}), (vrhost::Vector3{0.0, 0.0, 0.0}));
+    EXPECT_EQ(c.accelScale.value_or(vrhost::Vector3{}), (vrhost::Vector3{-1.0, 1.0, 1.5}));
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d"}, line, error));
+    EXPECT_TRUE(line.host.scenario.empty());
+    EXPECT_FALSE(line.host.imuCalibration.gyroScale.has_value());
+
+    for (const char* triple : {"1,2", "1,2,3,4", "1,,3", "a,b,c", "1,2,nan", ""}) {
+        EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--imu-gyro-bias", triple}, line, error)) << triple;
+    }
+    // The stream divides by a scale: zero is refused there, not for a bias.
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--imu-accel-scale", "1,0,1"}, line, error));
+    EXPECT_NE(error.find("nonzero"), std::string::npos) << error;
+    EXPECT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--imu-accel-bias", "1,0,1"}, line, error));
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--imu-delay", "-1"}, line, error));
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--scenario", "jog"}, line, error));
+    EXPECT_EQ(error, "unknown scenario \"jog\" (known: still|head-turns|walk|fast)");
+}
+
 int RunProgram(const std::vector<std::string>& args, std::string& out, std::string& err) {
     std::ostringstream outStream;
     std::ostringstream errStream;
@@ -83,6 +114,9 @@ TEST(CommandLineTest, ProgramExitsWithOneLineErrors) {
 
     EXPECT_EQ(RunProgram({"--driver", (scratch.Path() / "missing").u8string()}, out, err), vrhost::kExitBadInput);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+    EXPECT_EQ(RunProgram({"--driver", "x", "--scenario", "nope"}, out, err), vrhost::kExitUsage);
+    EXPECT_EQ(err, "vrhost: unknown scenario \"nope\" (known: still|head-turns|walk|fast) (try --help)\n");
 
     EXPECT_EQ(RunProgram({"--help"}, out, err), vrhost::kExitOk);
     EXPECT_NE(out.find("usage: vrhost --driver"), std::string::npos);

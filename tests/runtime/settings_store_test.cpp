@@ -158,3 +158,33 @@ TEST(SettingsFileTest, FileShapeErrorsAndMissingFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsStoreTest, TrackingOverridesIsASectionLikeAnyOther) {
+    const auto user = folder.Write("overrides.vrsettings", R"({
+        "driver_halvex": { "trackingType": null, "tessalyRigidBodyIdHead": 3 },
+        "TrackingOverrides": { "/devices/halvex/halvex-controller-a": "/devices/htc/vive_controllerLHR-1",
+                               "/devices/halvex/halvex-head": "/user/head" } })");
+    store.LoadUserFile(user);
+    char value[64];
+    store.GetString("TrackingOverrides", "/devices/halvex/halvex-controller-a", value, sizeof(value), &error);
+    EXPECT_EQ(error, vr::VRSettingsError_None);
+    EXPECT_STREQ(value, "/devices/htc/vive_controllerLHR-1");
+    store.GetString("TrackingOverrides", "/devices/halvex/halvex-controller-b", value, sizeof(value), &error);
+    EXPECT_EQ(error, vr::VRSettingsError_UnsetSettingHasNoDefault);
+    store.SetString("TrackingOverrides", "/devices/halvex/halvex-controller-b", "/user/hand/left", &error);
+
+    const vrhost::SettingsSection overrides = store.Section("TrackingOverrides");
+    ASSERT_EQ(overrides.size(), 3u);
+    EXPECT_EQ(overrides.at("/devices/halvex/halvex-controller-b").text, "/user/hand/left");
+    EXPECT_EQ(overrides.at("/devices/halvex/halvex-head").text, "/user/head");
+    // The merged section: user keys over defaults, a user null leaving the default.
+    const vrhost::SettingsSection driver = store.Section("driver_halvex");
+    EXPECT_EQ(driver.at("trackingType").text, "Standard");
+    EXPECT_EQ(driver.at("tessalyRigidBodyIdHead").integerValue, 3);
+    EXPECT_EQ(driver.at("debugLevel").integerValue, 0);
+    EXPECT_TRUE(store.Section("nothing").empty());
+}
+
+}  // namespace

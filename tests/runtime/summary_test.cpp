@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 TEST(SummaryTest, FormatReadsBackFieldByField) {
@@ -57,6 +59,94 @@ TEST(SummaryTest, FormatReadsBackFieldByField) {
     EXPECT_EQ(last[0].Get("position"), "1.5,0,0");
     EXPECT_EQ(last[0].Get("worldPosition"), "0,0,-2.25");
     EXPECT_EQ(vrhost::SelectLines(lines, "rejected")[0].Get("poses"), "0");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SummaryTest, ScenarioAccuracyAndImuStreamLinesReadBack) {
+    vrhost::sSummaryData data;
+    data.driverName = "halvex";
+    data.scenario = "head-turns";
+    data.settleSeconds = 1.0;
+    vrhost::sAccuracyReport report;
+    report.index = 2;
+    report.serial = "halvex-controller-a";
+    report.rigidBodyId = 4;
+    report.imuStream = true;
+    report.validPoses = 2000;
+    report.samples = 1800;
+    report.updatesPerSecond = 180.04;
+    report.poseAgeMeanMs = 12.34567;
+    report.poseAgeP99Ms = 14.0;
+    report.positionRmsMm = 1.23456;
+    report.positionP99Mm = 3.5;
+    report.orientationRmsDeg = 0.123456;
+    report.orientationP99Deg = 0.5;
+    data.accuracy.push_back(report);
+    data.accuracy.push_back(vrhost::sAccuracyReport{});  // nothing compared yet: NaNs
+    data.accuracy.back().index = 3;
+    vrhost::sImuStreamStats stream;
+    stream.path = "/devices/lighthouse/LHR-1 x/imu";
+    stream.device = "halvex-head";
+    stream.produced = 10;
+    stream.read = 7;
+    stream.dropped = 2;
+    stream.pending = 1;
+    stream.readCalls = 30;
+    stream.polls = 20;
+    stream.pollMedianMs = 0.51234;
+    stream.pollP99Ms = 0.9;
+    data.imuStreams.push_back(stream);
+
+    const auto lines = vrhost::ReadSummary(vrhost::FormatSummary(data));
+    const auto scenario = vrhost::SelectLines(lines, "scenario");
+    ASSERT_EQ(scenario.size(), 1u);
+    EXPECT_EQ(scenario[0].Get("name"), "head-turns");
+    EXPECT_EQ(scenario[0].Number("settleSeconds"), 1.0);
+
+    const auto accuracy = vrhost::SelectLines(lines, "accuracy", "index", "2");
+    ASSERT_EQ(accuracy.size(), 1u);
+    const vrhost::sSummaryLine& a = accuracy[0];
+    EXPECT_EQ(a.Get("serial"), "halvex-controller-a");
+    EXPECT_EQ(a.Get("rigidBody"), "4");
+    EXPECT_EQ(a.Get("imuStream"), "1");
+    EXPECT_EQ(a.Number("validPoses"), 2000.0);
+    EXPECT_EQ(a.Number("samples"), 1800.0);
+    EXPECT_EQ(a.Number("updatesPerSecond"), 180.0);
+    EXPECT_EQ(a.Number("poseAgeMeanMs"), 12.346);  // fixed decimals
+    EXPECT_EQ(a.Number("poseAgeP99Ms"), 14.0);
+    EXPECT_EQ(a.Number("positionRmsMm"), 1.235);
+    EXPECT_EQ(a.Number("positionP99Mm"), 3.5);
+    EXPECT_EQ(a.Number("orientationRmsDeg"), 0.1235);
+    EXPECT_EQ(a.Number("orientationP99Deg"), 0.5);
+    EXPECT_TRUE(std::isnan(a.Number("missing")));
+    EXPECT_TRUE(std::isnan(a.Number("serial")));
+    const auto empty = vrhost::SelectLines(lines, "accuracy", "index", "3");
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(empty[0].Get("positionRmsMm"), "nan");
+
+    const auto streams = vrhost::SelectLines(lines, "imustream");
+    ASSERT_EQ(streams.size(), 1u);
+    const vrhost::sSummaryLine& s = streams[0];
+    EXPECT_EQ(s.Get("path"), "/devices/lighthouse/LHR-1 x/imu");
+    EXPECT_EQ(s.Get("device"), "halvex-head");
+    EXPECT_EQ(s.Number("produced"), 10.0);
+    EXPECT_EQ(s.Number("read"), 7.0);
+    EXPECT_EQ(s.Number("dropped"), 2.0);
+    EXPECT_EQ(s.Number("pending"), 1.0);
+    EXPECT_EQ(s.Number("reads"), 30.0);
+    EXPECT_EQ(s.Number("polls"), 20.0);
+    EXPECT_EQ(s.Number("pollMedianMs"), 0.5123);
+    EXPECT_EQ(s.Number("pollP99Ms"), 0.9);
+
+    // Without a scenario none of these lines appear.
+    data.scenario.reset();
+    const auto plain = vrhost::ReadSummary(vrhost::FormatSummary(data));
+    EXPECT_TRUE(vrhost::SelectLines(plain, "accuracy").empty());
+    EXPECT_TRUE(vrhost::SelectLines(plain, "imustream").empty());
+    EXPECT_TRUE(vrhost::SelectLines(plain, "scenario").empty());
 }
 
 }  // namespace

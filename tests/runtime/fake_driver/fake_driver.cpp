@@ -1,11 +1,13 @@
 // A small OpenVR driver for testing vrhost end to end. It is steered by its
 // settings section "driver_fake" and reports what it saw through the log.
 #include "fake_device.h"
+#include "fake_imu_reader.h"
 
 #include <openvr_driver.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,12 +68,16 @@ public:
                 mDevices[0]->Serial().c_str(), vr::TrackedDeviceClass_GenericTracker, mDevices[0]);
             Logf("fake: duplicate accepted %d\n", accepted ? 1 : 0);
         }
+        char imuStream[256];
+        settings->GetString("driver_fake", "imuStream", imuStream, sizeof(imuStream), &settingsError);
+        if (settingsError == vr::VRSettingsError_None && imuStream[0]) mImuReader = std::make_unique<cFakeImuReader>(imuStream);
         return settings->GetBool("driver_fake", "failInit") ? vr::VRInitError_Init_NotInitialized
                                                              : vr::VRInitError_None;
     }
 
     void Cleanup() override {
         Logf("fake: Cleanup after %d frames\n", mFrames);
+        mImuReader.reset();
         for (cFakeDevice* device : mDevices) delete device;
         mDevices.clear();
         mFrames = 0;
@@ -86,6 +92,7 @@ public:
 
 private:
     std::vector<cFakeDevice*> mDevices;
+    std::unique_ptr<cFakeImuReader> mImuReader;
     int mFrames = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include <filesystem>
+#include <fstream>
+#include <random>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -19,23 +21,54 @@ std::string DriverFolder() {
     return (exe.parent_path().parent_path() / "halvex").u8string();
 }
 
-std::unique_ptr<vrhost::cHost> MakeHost(const std::vector<sSetting>& settings, vrhost::sHostOptions options) {
-    auto host = std::make_unique<vrhost::cHost>(options);
-    host->LoadDriver(DriverFolder());
-    for (const sSetting& setting : settings) {
-        vr::EVRSettingsError error = vr::VRSettingsError_None;
+namespace {
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string SettingsJson(const std::vector<sSetting>& settings,
+                         const std::vector<std::pair<std::string, std::string>>& overrides) {
+    std::string json = "{\n  \"driver_halvex\": {";
+    for (size_t i = 0; i < settings.size(); ++i) {
+        const sSetting& setting = settings[i];
+        json += (i ? ",\n    " : "\n    ") + Quoted(setting.key) + ": ";
         switch (setting.type) {
-            case sSetting::Int:
-                host->Settings().SetInt32("driver_halvex", setting.key.c_str(), setting.intValue, &error);
-                break;
-            case sSetting::Bool:
-                host->Settings().SetBool("driver_halvex", setting.key.c_str(), setting.boolValue, &error);
-                break;
-            case sSetting::String:
-                host->Settings().SetString("driver_halvex", setting.key.c_str(), setting.stringValue.c_str(), &error);
-                break;
+            case sSetting::Int: json += std::to_string(setting.intValue); break;
+            case sSetting::Bool: json += setting.boolValue ? "true" : "false"; break;
+            case sSetting::String: json += Quoted(setting.stringValue); break;
         }
     }
+    json += "\n  },\n  \"TrackingOverrides\": {";
+    for (size_t i = 0; i < overrides.size(); ++i)
+        json += (i ? ",\n    " : "\n    ") + Quoted(overrides[i].first) + ": " + Quoted(overrides[i].second);
+    return json + "\n  }\n}\n";
+}
+
+}  // namespace
+
+std::unique_ptr<vrhost::cHost> MakeHost(const std::vector<sSetting>& settings, vrhost::sHostOptions options,
+                                        const std::vector<std::pair<std::string, std::string>>& overrides) {
+    // Test programs run in parallel: the name must be unique across processes.
+    static const unsigned long long run = std::random_device{}();
+    static int sessions = 0;
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() /
+        ("halvex-test-" + std::to_string(run) + "-" + std::to_string(++sessions) + ".vrsettings");
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << SettingsJson(settings, overrides);
+    }
+    options.settingsFile = file.u8string();
+    auto host = std::make_unique<vrhost::cHost>(options);
+    host->LoadDriver(DriverFolder());
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
     return host;
 }
 

@@ -30,8 +30,10 @@ inline sSetting StringSetting(const std::string& key, const std::string& value) 
     return {key, sSetting::String, 0, false, value};
 }
 
-// A host with the driver folder loaded and the "driver_halvex" settings applied.
-std::unique_ptr<vrhost::cHost> MakeHost(const std::vector<sSetting>& settings, vrhost::sHostOptions options = {});
+// A host with the driver folder loaded and a settings file written as a user's
+// would be: the "driver_halvex" settings and "TrackingOverrides" (path -> path).
+std::unique_ptr<vrhost::cHost> MakeHost(const std::vector<sSetting>& settings, vrhost::sHostOptions options = {},
+                                        const std::vector<std::pair<std::string, std::string>>& overrides = {});
 
 inline bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
     return std::find(lines.begin(), lines.end(), text) != lines.end();

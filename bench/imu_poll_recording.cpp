@@ -5,10 +5,12 @@
 //
 //   imu_poll_recording [--seconds S] [--scenario NAME]
 #include "platform/clock.h"
+#include "scenario_motion.h"
 #include "platform/known_folders.h"
 #include "sim/motion_scenario.h"
 #include "sim/tracking_geometry.h"
 #include "tessaly/server/mocap_server.h"
+#include "vrhost/driver_location.h"
 #include "vrhost/host.h"
 #include "vrhost/imu_stream.h"
 
@@ -21,22 +23,7 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 namespace {
-
-std::string DriverFolder() {
-#if defined(_WIN32)
-    wchar_t path[4096];
-    const DWORD length = GetModuleFileNameW(nullptr, path, 4096);
-    const std::filesystem::path exe(std::wstring(path, length));
-#else
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-#endif
-    return (exe.parent_path().parent_path() / "halvex").u8string();
-}
 
 struct sRow {
     std::string device;
@@ -58,7 +45,7 @@ std::vector<sRow> RunSession(bool recording, const std::string& scenario, double
     options.settingsFile = settingsFile.u8string();
     options.scenario = scenario;
     vrhost::cHost host(options);
-    host.LoadDriver(DriverFolder());
+    host.LoadDriver(vrhost::DriverFolderBesideProgram());
     host.Init();
     host.RunFor(seconds);
     host.Cleanup();
@@ -111,21 +98,7 @@ int main(int argc, char** argv) {
     config.frameRateHz = 120.0;
     config.latencySeconds = 0.012;
     tessaly::server::cMocapServer server(config);
-    for (int32_t id : {3, 5}) {
-        std::shared_ptr<const sim::cMotionScenario> motion =
-            sim::cMotionScenario::Create(scenario, sim::SeedForRigidBody(id));
-        server.SetRigidBodyMotion(id, [motion](double exposure) {
-            const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(motion->At(exposure));
-            const Eigen::Quaterniond q(body.rotation());
-            tessaly::server::sRigidBodyPose pose;
-            for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);
-            pose.orientation[0] = static_cast<float>(q.x());
-            pose.orientation[1] = static_cast<float>(q.y());
-            pose.orientation[2] = static_cast<float>(q.z());
-            pose.orientation[3] = static_cast<float>(q.w());
-            return pose;
-        });
-    }
+    for (int32_t id : {3, 5}) server.SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion(scenario, id));
     std::string error;
     if (!server.Start(&error)) {
         std::fprintf(stderr, "imu_poll_recording: %s\n", error.c_str());

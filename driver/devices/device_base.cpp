@@ -60,6 +60,15 @@ bool cHalvexDevice_Base::SetRigidBodyId(int32_t id) {
     return true;
 }
 
+bool cHalvexDevice_Base::ChangeRigidBodyId(int32_t id) {
+    const int32_t previous = mRigidBodyID.exchange(id, std::memory_order_acq_rel);
+    if (id == previous) return false;
+    // Under the pose lock: the runtime thread may be copying the pose right now.
+    std::lock_guard<std::mutex> lock(mPoseMutex);
+    mPose.deviceIsConnected = id != kRigidBodyNone;
+    return true;
+}
+
 bool cHalvexDevice_Base::DebugLogging(int32_t level) const { return mProvider->mDebugLevel >= level; }
 
 double cHalvexDevice_Base::DriverTimeNow() const { return mProvider->DriverTimeNow(); }

@@ -49,6 +49,9 @@ protected:
     bool DebugLogging(int32_t level = 1) const;
     double DriverTimeNow() const;
 
+    // Stores the ID; when it changed, the pose's connected flag follows it. True when it changed.
+    bool ChangeRigidBodyId(int32_t id);
+
     bool IsActive() const { return mDeviceIndex.load(std::memory_order_acquire) != vr::k_unTrackedDeviceIndexInvalid; }
 
     // Activation steps shared by every class: the activation line, index and

@@ -106,15 +106,7 @@ void cHalvexSteamvrDevice::StopRecordThread() {
 }
 
 bool cHalvexSteamvrDevice::SetRigidBodyId(int32_t id) {
-    const int32_t previous = GetRigidBodyId();
-    mRigidBodyID.store(id, std::memory_order_release);
-    if (id != previous) {
-        {
-            std::lock_guard<std::mutex> lock(mPoseMutex);
-            mPose.deviceIsConnected = id != kRigidBodyNone;
-        }
-        ResetFilter();
-    }
+    if (ChangeRigidBodyId(id)) ResetFilter();
     return true;
 }
 

@@ -1,5 +1,9 @@
 #include "vrhost/driver_location.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "vrhost/host_error.h"
 #include "vrhost/json_io.h"
 
@@ -94,6 +98,17 @@ sDriverLocation LocateDriver(const std::string& folderOrLibrary) {
     if (fs::is_directory(path, ec)) return LocateFromFolder(path);
     if (fs::is_regular_file(path, ec)) return LocateFromLibrary(path);
     throw cHostError("driver " + folderOrLibrary + " not found (neither a driver folder nor a library)");
+}
+
+std::string DriverFolderBesideProgram() {
+#if defined(_WIN32)
+    wchar_t path[4096];
+    const DWORD length = GetModuleFileNameW(nullptr, path, 4096);
+    const std::filesystem::path program(std::wstring(path, length));
+#else
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
+#endif
+    return (program.parent_path().parent_path() / "halvex").u8string();
 }
 
 }  // namespace vrhost

@@ -25,6 +25,10 @@ const char* DriverLibraryExtension();
 // for this platform.
 sDriverLocation LocateDriver(const std::string& folderOrLibrary);
 
+// The driver folder a build lays out next to its programs: <bin>/../halvex, found
+// from the running program's own path (UTF-8).
+std::string DriverFolderBesideProgram();
+
 // Reads a whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
 

@@ -1,10 +1,10 @@
 // corvane_sim: serves rigid bodies moving along the sim/ motion scenarios to
 // Tessaly clients on a loopback address.
 #include "corvane_options.h"
+#include "scenario_motion.h"
 
 #include "platform/sleep.h"
 #include "sim/motion_scenario.h"
-#include "sim/tracking_geometry.h"
 #include "tessaly/server/mocap_server.h"
 
 #include <atomic>
@@ -19,21 +19,6 @@ namespace {
 volatile std::sig_atomic_t gInterrupted = 0;
 
 void OnSignal(int) { gInterrupted = 1; }
-
-tessaly::server::RigidBodyMotion MotionOf(std::shared_ptr<const sim::cMotionScenario> scenario) {
-    return [scenario](double exposureSeconds) {
-        // The scenario moves the body's IMU frame; the mocap system sees the rigid body.
-        const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(scenario->At(exposureSeconds));
-        tessaly::server::sRigidBodyPose pose;
-        for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);
-        const Eigen::Quaterniond q(body.rotation());
-        pose.orientation[0] = static_cast<float>(q.x());
-        pose.orientation[1] = static_cast<float>(q.y());
-        pose.orientation[2] = static_cast<float>(q.z());
-        pose.orientation[3] = static_cast<float>(q.w());
-        return pose;
-    };
-}
 
 }  // namespace
 
@@ -59,9 +44,7 @@ int main(int argc, char** argv) {
     config.untrackedEvery = options.untrackedEvery;
     tessaly::server::cMocapServer server(config);
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies) {
-        std::shared_ptr<const sim::cMotionScenario> scenario =
-            sim::cMotionScenario::Create(body.scenario, sim::SeedForRigidBody(body.id));
-        server.SetRigidBodyMotion(body.id, MotionOf(scenario));
+        server.SetRigidBodyMotion(body.id, corvane_sim::ScenarioRigidBodyMotion(body.scenario, body.id));
     }
     server.SetEventLog([](const std::string& line) {
         std::printf("corvane_sim: %s\n", line.c_str());

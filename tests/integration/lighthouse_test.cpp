@@ -1,6 +1,7 @@
 // The Lighthouse device class end to end: the driver folder in the stand-in runtime
 // with a simulated headset IMU, a simulated mocap server in-process, one scenario.
 #include "devices/halvex_device.h"
+#include "scenario_motion.h"
 #include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "sim/motion_scenario.h"
@@ -32,22 +33,7 @@ constexpr int32_t kHeadId = 3;
 constexpr int32_t kControllerAId = 5;
 constexpr int32_t kControllerBId = 6;
 
-void SetEnvironment(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
 
-bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done()) return true;
-        host.RunFrames(9);
-    }
-    return done();
-}
 
 // A server whose bodies follow the scenario exactly as the simulated headset's IMU does.
 std::unique_ptr<cMocapServer> StartScenarioServer(const std::string& scenario) {
@@ -55,21 +41,8 @@ std::unique_ptr<cMocapServer> StartScenarioServer(const std::string& scenario) {
     config.frameRateHz = 120.0;
     config.latencySeconds = 0.012;
     auto server = std::make_unique<cMocapServer>(config);
-    for (int32_t id : {kHeadId, kControllerAId, kControllerBId}) {
-        std::shared_ptr<const sim::cMotionScenario> motion =
-            sim::cMotionScenario::Create(scenario, sim::SeedForRigidBody(id));
-        server->SetRigidBodyMotion(id, [motion](double exposure) {
-            const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(motion->At(exposure));
-            tessaly::server::sRigidBodyPose pose;
-            const Eigen::Quaterniond q(body.rotation());
-            for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);
-            pose.orientation[0] = static_cast<float>(q.x());
-            pose.orientation[1] = static_cast<float>(q.y());
-            pose.orientation[2] = static_cast<float>(q.z());
-            pose.orientation[3] = static_cast<float>(q.w());
-            return pose;
-        });
-    }
+    for (int32_t id : {kHeadId, kControllerAId, kControllerBId})
+        server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion(scenario, id));
     std::string error;
     EXPECT_TRUE(server->Start(&error)) << error;
     SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
@@ -262,6 +235,31 @@ TEST(Lighthouse, DirectPathDropsRepeatedTimesAndUnusableOrientations) {
     EXPECT_TRUE(last.poseIsValid);
     // The pose is the IMU frame's: the rigid body moved by the stream's IMU-to-head offset.
     EXPECT_NEAR(last.vecPosition[1], 1.5, 0.1);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Lighthouse, SwitchingTheRigidBodyOffDisconnectsAndResets) {
+    sSession session = StartSession("Standard", /*controllers=*/false);
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 1; }, 10.0));
+    const vr::TrackedDeviceIndex_t index = IndexOf(host, "halvex-head");
+    auto* device = static_cast<cIHalvexDevice*>(host.ServerDriverHost().Device(index));
+    ASSERT_NE(device, nullptr);
+
+    // No frame in flight may race the switch below.
+    session.server->PauseStream(true);
+    host.RunFor(0.1);
+    const size_t resets = CountLinesContaining(host.Log(), "halvex-head-s Resetting filter");
+    device->SetRigidBodyId(kHeadId);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "halvex-head-s Resetting filter"), resets) << "same ID: nothing happens";
+
+    EXPECT_TRUE(device->SetRigidBodyId(kRigidBodyNone));
+    EXPECT_EQ(CountLinesContaining(host.Log(), "halvex-head-s Resetting filter"), resets + 1);
+    const vr::DriverPose_t pose = vr::GetDriverPose(device);
+    EXPECT_FALSE(pose.deviceIsConnected);
+    EXPECT_FALSE(pose.poseIsValid);
+    EXPECT_EQ(pose.result, vr::TrackingResult_Calibrating_InProgress);
     host.Cleanup();
     session.server->Stop();
 }

@@ -18,23 +18,7 @@ using tessaly::server::cMocapServer;
 using tessaly::server::sCommandReply;
 using tessaly::server::sMocapServerConfig;
 
-void SetDiscoveryAddresses(const std::string& entries) {
-#if defined(_WIN32)
-    _putenv_s("TESSALY_DISCOVERY_ADDRESSES", entries.c_str());
-#else
-    setenv("TESSALY_DISCOVERY_ADDRESSES", entries.c_str(), 1);
-#endif
-}
 
-// Runs the host's frame loop until `done` holds or `seconds` pass.
-bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done()) return true;
-        host.RunFrames(9);
-    }
-    return done();
-}
 
 std::unique_ptr<cMocapServer> StartServer(const std::string& address = "127.0.0.1", bool multicast = false) {
     sMocapServerConfig config;
@@ -67,7 +51,7 @@ TEST(Streaming, ConnectsWhenTheServerStartsAfterTheDriverAndSubscribesTheSlots) 
     ASSERT_TRUE(server.Start(&error)) << error;
     const std::string entry = server.DiscoveryEntry();
     server.Stop();  // the port stays reserved for the restart
-    SetDiscoveryAddresses(entry);
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", entry);
 
     auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), IntSetting("tessalyRigidBodyIdControllerA", 5)});
     ASSERT_EQ(host->Init(), vr::VRInitError_None);
@@ -91,7 +75,7 @@ TEST(Streaming, ConnectsWhenTheServerStartsAfterTheDriverAndSubscribesTheSlots) 
 
 TEST(Streaming, FollowsTheAnnouncedConnectionTypeAndTheAddressFilters) {
     auto multicastServer = StartServer("127.0.0.1", /*multicast=*/true);
-    SetDiscoveryAddresses(multicastServer->DiscoveryEntry());
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", multicastServer->DiscoveryEntry());
     auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), BoolSetting("tessalyUseMulticast", false)});
     ASSERT_EQ(host->Init(), vr::VRInitError_None);
     ASSERT_TRUE(RunUntil(*host, [&] { return Connected(*multicastServer); }, 10.0));
@@ -112,7 +96,7 @@ TEST(Streaming, PicksTheServerTheSettingsName) {
     if (!tessaly::server::LoopbackAliasesUsable()) GTEST_SKIP() << "only 127.0.0.1 can be bound here";
     auto second = StartServer("127.0.0.2");
     auto third = StartServer("127.0.0.3");
-    SetDiscoveryAddresses(second->DiscoveryEntry() + "," + third->DiscoveryEntry());
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", second->DiscoveryEntry() + "," + third->DiscoveryEntry());
     auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), StringSetting("tessalyServerAddress", "127.0.0.3"),
                           StringSetting("tessalyLocalAddress", "127.0.0.1")});
     ASSERT_EQ(host->Init(), vr::VRInitError_None);
@@ -132,7 +116,7 @@ TEST(Streaming, PicksTheServerTheSettingsName) {
 
 TEST(Streaming, ConnectionAndSubscriptionFailuresAreLoggedAndTolerated) {
     auto server = StartServer();
-    SetDiscoveryAddresses(server->DiscoveryEntry());
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
     server->RefuseConnections(5);
     auto refused = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
     ASSERT_EQ(refused->Init(), vr::VRInitError_None);
@@ -168,7 +152,7 @@ TEST(Streaming, ConnectionAndSubscriptionFailuresAreLoggedAndTolerated) {
 
 TEST(Streaming, SilentStreamIsDroppedAfterFiveSecondsAndReconnects) {
     auto server = StartServer();
-    SetDiscoveryAddresses(server->DiscoveryEntry());
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
     auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
     ASSERT_EQ(host->Init(), vr::VRInitError_None);
     ASSERT_TRUE(RunUntil(*host, [&] { return server->Statistics().framesSent > 10; }, 10.0));
@@ -193,7 +177,7 @@ TEST(Streaming, SilentStreamIsDroppedAfterFiveSecondsAndReconnects) {
 }
 
 TEST(Streaming, CleanupWhileSearchingReturnsPromptly) {
-    SetDiscoveryAddresses("127.0.0.1:9");  // nobody answers there
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", "127.0.0.1:9");  // nobody answers there
     auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
     ASSERT_EQ(host->Init(), vr::VRInitError_None);
     host->RunFor(1.2);

@@ -1,24 +1,34 @@
 #include "test_support.h"
 
+#include "vrhost/driver_location.h"
+
+#include <chrono>
+#include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 namespace halvex::test {
 
-std::string DriverFolder() {
+std::string DriverFolder() { return vrhost::DriverFolderBesideProgram(); }
+
+void SetEnvironment(const char* name, const std::string& value) {
 #if defined(_WIN32)
-    wchar_t path[4096];
-    const DWORD length = GetModuleFileNameW(nullptr, path, 4096);
-    const std::filesystem::path exe(std::wstring(path, length));
+    _putenv_s(name, value.c_str());
 #else
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+    setenv(name, value.c_str(), 1);
 #endif
-    return (exe.parent_path().parent_path() / "halvex").u8string();
+}
+
+bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        host.RunFrames(9);
+    }
+    return done();
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <openvr_driver.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,11 @@ namespace halvex::test {
 
 // build/<preset>/halvex, found next to the test program's bin/ folder.
 std::string DriverFolder();
+
+void SetEnvironment(const char* name, const std::string& value);
+
+// Runs the host's frame loop until `done` holds or `seconds` pass.
+bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds);
 
 struct sSetting {
     std::string key;

@@ -177,7 +177,9 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
     if (!io) return;
     bool fed = false;
     alignas(8) unsigned char buffer[kReadBufferSize];
-    for (;;) {
+    // Drain the stream, but never past a stop request: a reader slower than the
+    // stream would otherwise never see the flag, and Deactivate would wait forever.
+    while (!mStopImuThread.load()) {
         uint32_t bytesRead = 0;
         if (io->Read(mImuBuffer, buffer, sizeof(buffer), &bytesRead) != vr::IOBuffer_Success || bytesRead == 0) break;
         if (bytesRead > sizeof(buffer)) bytesRead = sizeof(buffer);

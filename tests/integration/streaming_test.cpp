@@ -66,6 +66,7 @@ TEST(Streaming, ConnectsWhenTheServerStartsAfterTheDriverAndSubscribesTheSlots) 
     host->RunFor(0.5);
     const auto log = host->Log();
     EXPECT_EQ(CountLinesContaining(log, "Corvane server discovered, auto-connecting...\n"), 1u);
+    EXPECT_EQ(CountLinesContaining(log, "Initializing Tessaly in unicast, server: 127.0.0.1"), 1u);
     EXPECT_TRUE(HasLine(log, "Tessaly subscriptions successfully reset\n"));
     EXPECT_TRUE(HasLine(log, "Tessaly SubscribeByID succeeded (RB 3)\n"));
     EXPECT_EQ(CountCommands(server, "SubscribeByID,RigidBody,"), 2u);

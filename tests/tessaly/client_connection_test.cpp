@@ -79,11 +79,11 @@ TEST(TessalyConnection, NonLoopbackAndInvalidParametersAreRefusedBeforeAnyTraffi
     TessalyClient client;
     sTessalyClientConnectParams params{};
     params.connectionType = ConnectionType_Unicast;
-    params.serverAddress = "192.168.1.20";
+    params.serverAddress = "192.0.2.20";
     EXPECT_EQ(client.Connect(params), ErrorCode_InvalidArgument);
-    EXPECT_TRUE(log.Contains("Refusing server address 192.168.1.20"));
+    EXPECT_TRUE(log.Contains("Refusing server address 192.0.2.20"));
     params.serverAddress = "127.0.0.1";
-    params.localAddress = "10.0.0.5";
+    params.localAddress = "198.51.100.5";
     EXPECT_EQ(client.Connect(params), ErrorCode_InvalidArgument);
     params.localAddress = "127.0.0.1";
     params.connectionType = static_cast<ConnectionType>(7);

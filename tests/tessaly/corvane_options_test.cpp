@@ -38,7 +38,7 @@ TEST(CorvaneSimOptions, DefaultsAndFullCommandLine) {
 
 TEST(CorvaneSimOptions, BadOptionsAreNamedInTheError) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--address", "192.168.0.4"}, "not a loopback address"},
+        {{"--address", "203.0.113.4"}, "not a loopback address"},
         {{"--address", "127.1"}, "not an IPv4 address"},
         {{"--rate", "0"}, "--rate"},
         {{"--rate", "fast"}, "--rate"},

@@ -18,12 +18,12 @@ TEST(LoopbackAddress, ParsesOnlyStrictDottedDecimal) {
 TEST(LoopbackAddress, EndpointListKeepsLoopbackEntriesAndExplainsRefusals) {
     std::vector<std::string> refused;
     const auto endpoints =
-        ParseEndpointList(" 127.0.0.2:4000, 10.1.2.3, 127.0.0.3 ,bogus,127.0.0.4:0,127.0.0.2:4000,,", 29170, &refused);
+        ParseEndpointList(" 127.0.0.2:4000, 192.0.2.3, 127.0.0.3 ,bogus,127.0.0.4:0,127.0.0.2:4000,,", 29170, &refused);
     ASSERT_EQ(endpoints.size(), 2u);
     EXPECT_EQ(FormatEndpoint(endpoints[0]), "127.0.0.2:4000");
     EXPECT_EQ(FormatEndpoint(endpoints[1]), "127.0.0.3:29170");
     ASSERT_EQ(refused.size(), 3u);
-    EXPECT_NE(refused[0].find("non-loopback address 10.1.2.3"), std::string::npos);
+    EXPECT_NE(refused[0].find("non-loopback address 192.0.2.3"), std::string::npos);
     EXPECT_NE(refused[1].find("bogus"), std::string::npos);
     EXPECT_NE(refused[2].find("127.0.0.4:0"), std::string::npos);
 }

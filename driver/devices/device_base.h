@@ -36,8 +36,6 @@ public:
     int32_t GetRigidBodyId() const override { return mRigidBodyID.load(std::memory_order_acquire); }
     bool SetRigidBodyId(int32_t id) override;
 
-    eSemantic Semantic() const { return mSemantic; }
-
     // Device objects are allocated zero-filled; the filter-holding classes also 64-byte aligned.
     static void* operator new(std::size_t size);
     static void* operator new(std::size_t size, std::align_val_t alignment);

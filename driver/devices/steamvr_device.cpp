@@ -36,8 +36,6 @@ bool PositionIsUsable(const double v[3]) { return std::isfinite(v[0]) && std::is
 
 }  // namespace
 
-int32_t cHalvexSteamvrDevice::ConstructedCount() { return gConstructed.load(); }
-int32_t cHalvexSteamvrDevice::DestroyedCount() { return gDestroyed.load(); }
 
 cHalvexSteamvrDevice::cHalvexSteamvrDevice(cHalvexDeviceProvider* provider, eSemantic semantic,
                                            const std::string& serial)

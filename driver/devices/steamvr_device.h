@@ -32,10 +32,6 @@ public:
     void InvalidatePose();
     void ResetFilter();
 
-    static int32_t ConstructedCount();
-    static int32_t DestroyedCount();
-    // Poses held back because their orientation was not a finite, non-zero quaternion.
-    uint32_t DroppedInvalidPoses() const { return mDroppedInvalidPoses.load(std::memory_order_relaxed); }
 
 private:
     void ThreadProc_ImuThread();
@@ -73,5 +69,6 @@ private:
     halvex::cRecordRing<halvex::sRawRecord> mImuRawRing;
     halvex::cRecordRing<halvex::sRawRecord> mOpticalRawRing;
     halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
+    // Poses and samples held back because their orientation or position was unusable.
     std::atomic<uint32_t> mDroppedInvalidPoses{0};
 };

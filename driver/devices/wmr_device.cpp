@@ -14,8 +14,6 @@ std::atomic<int32_t> gDestroyed{0};
 
 }  // namespace
 
-int32_t cHalvexWmrDevice::ConstructedCount() { return gConstructed.load(); }
-int32_t cHalvexWmrDevice::DestroyedCount() { return gDestroyed.load(); }
 
 cHalvexWmrDevice::cHalvexWmrDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial)
     : cHalvexDevice_Base(provider, semantic, serial, "-w"), mFusionFilter(mFusionParams) {

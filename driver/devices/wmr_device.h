@@ -20,8 +20,6 @@ public:
     void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                        double latency) override;
 
-    static int32_t ConstructedCount();
-    static int32_t DestroyedCount();
 
 private:
     void ResetFilter();

@@ -63,7 +63,25 @@ TEST(DriverCore, HeadOnlySessionRegistersOneTrackerWithItsProperties) {
     EXPECT_DOUBLE_EQ(head.initialPose.qWorldFromDriverRotation.y, 1.0);
     EXPECT_DOUBLE_EQ(head.initialPose.poseTimeOffset, -0.001);
     host->Cleanup();
-    EXPECT_TRUE(HasLine(host->Log(), "halvex-head-s mRigidBodyID=3 Shutdown"));
+    const auto finalLog = host->Log();
+    EXPECT_TRUE(HasLine(finalLog, "halvex-head-s mRigidBodyID=3 Shutdown"));
+    EXPECT_EQ(CountLinesContaining(finalLog, "Start object counts "), 1u);
+    EXPECT_EQ(CountLinesContaining(finalLog, "Destroy object counts "), 1u);
+}
+
+TEST(DriverCore, DebugLevelAndRecordingAreAnnouncedAtConstruction) {
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), IntSetting("debugLevel", 2),
+                          BoolSetting("recordRawData", true)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    const auto log = host->Log();
+    EXPECT_TRUE(HasLine(log, "DebugLevel = 2"));
+    EXPECT_TRUE(HasLine(log, "Recording Raw Data"));
+    // Each device counts its own construction: "constructed/destroyed semantic".
+    size_t start = 0;
+    for (const auto& line : log)
+        if (line.rfind("Start object counts ", 0) == 0 && line.find(" semantic 0") != std::string::npos) ++start;
+    EXPECT_EQ(start, 1u);
+    host->Cleanup();
 }
 
 TEST(DriverCore, TrackingTypeHmdOnlyKeepsTheDriverOut) {

@@ -5,6 +5,7 @@
 #include "library_log.h"
 #include "random_token.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -17,6 +18,7 @@ constexpr int kConnectTries = 3;
 constexpr int kConnectTimeoutMs = 500;
 constexpr int kClockSyncExchanges = 8;
 constexpr double kClockSyncWaitSeconds = 0.5;
+constexpr int kClockSyncAnswerWaitMs = 100;
 constexpr int kReceiveTimeoutMs = 50;
 constexpr double kKeepAlivePeriod = 1.0;
 // Keep-alives stop once the server has been silent this long: nothing is sent
@@ -156,12 +158,19 @@ ErrorCode cClientSession::Connect(const sTessalyClientConnectParams& params) {
 }
 
 bool cClientSession::SynchroniseClock(sRun& run) {
-    for (int i = 0; i < kClockSyncExchanges; ++i) SendClockSync(run);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kClockSyncWaitSeconds);
-    std::unique_lock<std::mutex> lock(mPendingMutex);
-    mPendingCv.wait_until(lock, deadline, [&] {
-        return mClock.ExchangeCount() >= kClockSyncExchanges || run.stop.load();
-    });
+    // One exchange at a time: answers to a burst queue behind each other and share one
+    // scheduling delay, so they would bound the offset no better than a single exchange.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(kClockSyncWaitSeconds));
+    for (int i = 0; i < kClockSyncExchanges && !run.stop.load(); ++i) {
+        SendClockSync(run);
+        const auto answerDeadline =
+            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(kClockSyncAnswerWaitMs));
+        std::unique_lock<std::mutex> lock(mPendingMutex);
+        mPendingCv.wait_until(lock, answerDeadline, [&] { return mClock.ExchangeCount() > i || run.stop.load(); });
+        if (std::chrono::steady_clock::now() >= deadline) break;
+    }
     return mClock.ExchangeCount() > 0 && !run.stop.load();
 }
 

@@ -126,8 +126,10 @@ TEST_F(TessalyFrames, LatencyFromTheMidExposureTickMatchesTheServersLatency) {
     }
     std::sort(latencies.begin(), latencies.end());
     const double median = latencies[latencies.size() / 2];
-    // Sent 20 ms after mid-exposure, received a little later.
-    EXPECT_GT(median, 0.019);
+    // Sent 20 ms after mid-exposure, received a little later; the clock mapping may be off by
+    // half the shortest round trip, a few ms on a loaded machine. The received tick (10 ms)
+    // or the transmit tick (0 ms) would fall well below.
+    EXPECT_GT(median, 0.015);
     EXPECT_LT(median, 0.030);
 
     server->SetMidExposureProvided(false);
@@ -292,6 +294,11 @@ TEST_F(TessalyFrames, RestartedServerForgetsOldClientsAndAcceptsNewOnes) {
     ASSERT_TRUE(WaitForFrames(3));
     const uint16_t port = server->Port();
     server->Stop();
+    // Frames already on their way still land; wait for the sink to go quiet before counting.
+    for (size_t seen = sink.Count() + 1; seen != sink.Count();) {
+        seen = sink.Count();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     sink.Clear();
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;

@@ -4,11 +4,11 @@
 // in-process by the stand-in runtime, with a simulated mocap server.
 //
 //   imu_poll_recording [--seconds S] [--scenario NAME]
-#include "platform/clock.h"
 #include "scenario_motion.h"
+
+#include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "sim/motion_scenario.h"
-#include "sim/tracking_geometry.h"
 #include "tessaly/server/mocap_server.h"
 #include "vrhost/driver_location.h"
 #include "vrhost/host.h"

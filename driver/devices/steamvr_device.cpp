@@ -36,7 +36,6 @@ bool PositionIsUsable(const double v[3]) { return std::isfinite(v[0]) && std::is
 
 }  // namespace
 
-
 cHalvexSteamvrDevice::cHalvexSteamvrDevice(cHalvexDeviceProvider* provider, eSemantic semantic,
                                            const std::string& serial)
     : cHalvexDevice_Base(provider, semantic, serial, "-s"), mFusionFilter(mFusionParams) {

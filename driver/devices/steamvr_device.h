@@ -32,7 +32,6 @@ public:
     void InvalidatePose();
     void ResetFilter();
 
-
 private:
     void ThreadProc_ImuThread();
     bool DeriveImuPath();

@@ -14,7 +14,6 @@ std::atomic<int32_t> gDestroyed{0};
 
 }  // namespace
 
-
 cHalvexWmrDevice::cHalvexWmrDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial)
     : cHalvexDevice_Base(provider, semantic, serial, "-w"), mFusionFilter(mFusionParams) {
     mImuStaleSeconds = 0.35;

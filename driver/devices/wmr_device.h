@@ -20,7 +20,6 @@ public:
     void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                        double latency) override;
 
-
 private:
     void ResetFilter();
     // Seam: the HID IMU thread arrives with the HID reader.

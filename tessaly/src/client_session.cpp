@@ -17,8 +17,8 @@ namespace {
 constexpr int kConnectTries = 3;
 constexpr int kConnectTimeoutMs = 500;
 constexpr int kClockSyncExchanges = 8;
-constexpr double kClockSyncWaitSeconds = 0.5;
-constexpr int kClockSyncAnswerWaitMs = 100;
+constexpr std::chrono::milliseconds kClockSyncWait{500};
+constexpr std::chrono::milliseconds kClockSyncAnswerWait{100};
 constexpr int kReceiveTimeoutMs = 50;
 constexpr double kKeepAlivePeriod = 1.0;
 // Keep-alives stop once the server has been silent this long: nothing is sent
@@ -160,13 +160,10 @@ ErrorCode cClientSession::Connect(const sTessalyClientConnectParams& params) {
 bool cClientSession::SynchroniseClock(sRun& run) {
     // One exchange at a time: answers to a burst queue behind each other and share one
     // scheduling delay, so they would bound the offset no better than a single exchange.
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(kClockSyncWaitSeconds));
+    const auto deadline = std::chrono::steady_clock::now() + kClockSyncWait;
     for (int i = 0; i < kClockSyncExchanges && !run.stop.load(); ++i) {
         SendClockSync(run);
-        const auto answerDeadline =
-            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(kClockSyncAnswerWaitMs));
+        const auto answerDeadline = std::min(deadline, std::chrono::steady_clock::now() + kClockSyncAnswerWait);
         std::unique_lock<std::mutex> lock(mPendingMutex);
         mPendingCv.wait_until(lock, answerDeadline, [&] { return mClock.ExchangeCount() > i || run.stop.load(); });
         if (std::chrono::steady_clock::now() >= deadline) break;

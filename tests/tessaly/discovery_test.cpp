@@ -128,7 +128,7 @@ TEST(TessalyDiscovery, MulticastAnnouncementOnTheMainLoopbackAddress) {
 TEST(TessalyDiscovery, NonLoopbackEntriesAreRefusedWithAMessage) {
     cLogCapture log;
     auto server = ServerOn("127.0.0.1", false);
-    cScopedEnvironment env("TESSALY_DISCOVERY_ADDRESSES", "198.51.100.7:" + std::to_string(server->Port()) + ",255.255.255.255," +
+    cScopedEnvironment env("TESSALY_DISCOVERY_ADDRESSES", "198.51.100.7:" + std::to_string(server->Port()) + ",203.0.113.9," +
                                                               server->DiscoveryEntry());
     cReports reports;
     TessalyDiscoveryHandle handle = nullptr;
@@ -136,7 +136,7 @@ TEST(TessalyDiscovery, NonLoopbackEntriesAreRefusedWithAMessage) {
     EXPECT_TRUE(WaitUntil([&] { return reports.Has("127.0.0.1"); }, 3.0));
     Tessaly_FreeAsyncServerDiscovery(handle);
     EXPECT_TRUE(log.Contains("non-loopback address 198.51.100.7 refused"));
-    EXPECT_TRUE(log.Contains("non-loopback address 255.255.255.255 refused"));
+    EXPECT_TRUE(log.Contains("non-loopback address 203.0.113.9 refused"));
     for (const auto& r : reports.All()) EXPECT_EQ(r.server, "127.0.0.1");
 }
 

@@ -8,7 +8,8 @@ TEST(LoopbackAddress, ParsesOnlyStrictDottedDecimal) {
     uint32_t a = 0;
     EXPECT_TRUE(ParseIPv4("127.0.0.1", &a));
     EXPECT_EQ(a, 0x7f000001u);
-    EXPECT_TRUE(ParseIPv4("255.255.255.255", &a));
+    EXPECT_TRUE(ParseIPv4("127.255.255.255", &a));
+    EXPECT_EQ(a, 0x7fffffffu);
     for (const char* bad : {"", "127.0.0", "127.0.0.1.", "127.0.0.256", "127.0.0.01", " 127.0.0.1", "127.0.0.1 ",
                             "127.0.0.-1", "1270.0.0.1", "127..0.1", "localhost", "127.0.0.1:80"})
         EXPECT_FALSE(ParseIPv4(bad, &a)) << bad;

@@ -10,9 +10,9 @@
 #include "platform/known_folders.h"
 #include "sim/motion_scenario.h"
 #include "tessaly/server/mocap_server.h"
-#include "vrhost/driver_location.h"
-#include "vrhost/host.h"
-#include "vrhost/imu_stream.h"
+#include "vrhost/host/driver_location.h"
+#include "vrhost/host/host.h"
+#include "vrhost/world/imu_stream.h"
 
 #include <cstdio>
 #include <cstdlib>

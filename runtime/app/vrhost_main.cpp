@@ -1,6 +1,6 @@
 // vrhost: the stand-in VR runtime server as a program. Ctrl+C ends the session
 // cleanly: Cleanup, unload, summary.
-#include "vrhost/command_line.h"
+#include "vrhost/host/command_line.h"
 
 #include <atomic>
 #include <iostream>

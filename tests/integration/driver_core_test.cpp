@@ -1,6 +1,6 @@
 // The driver library loaded into the stand-in runtime, as a user's session would.
 #include "test_support.h"
-#include "vrhost/server_driver_host.h"
+#include "vrhost/host/server_driver_host.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include "sim/tracking_geometry.h"
 #include "tessaly/server/mocap_server.h"
 #include "test_support.h"
-#include "vrhost/server_driver_host.h"
-#include "vrhost/truth_comparison.h"
+#include "vrhost/host/server_driver_host.h"
+#include "vrhost/accuracy/truth_comparison.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "vrhost/driver_location.h"
+#include "vrhost/host/driver_location.h"
 
 #include <chrono>
 #include <cstdlib>

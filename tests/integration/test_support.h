@@ -2,8 +2,8 @@
 // host with settings applied the way a user's steamvr.vrsettings would.
 #pragma once
 
-#include "vrhost/host.h"
-#include "vrhost/settings_store.h"
+#include "vrhost/host/host.h"
+#include "vrhost/interfaces/settings_store.h"
 
 #include <openvr_driver.h>
 

@@ -1,5 +1,5 @@
-#include "vrhost/command_line.h"
-#include "vrhost/summary_reader.h"
+#include "vrhost/host/command_line.h"
+#include "vrhost/accuracy/summary_reader.h"
 
 #include "test_files.h"
 

@@ -1,6 +1,6 @@
-#include "vrhost/driver_location.h"
-#include "vrhost/host.h"
-#include "vrhost/host_error.h"
+#include "vrhost/host/driver_location.h"
+#include "vrhost/host/host.h"
+#include "vrhost/host/host_error.h"
 
 #include "test_files.h"
 

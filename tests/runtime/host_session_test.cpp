@@ -1,9 +1,9 @@
 // Whole sessions: the fake driver loaded into cHost in-process, as the runtime
 // would load it, talking through every host interface from its own threads.
-#include "vrhost/driver_context.h"
-#include "vrhost/host.h"
-#include "vrhost/pose_csv_writer.h"
-#include "vrhost/summary_reader.h"
+#include "vrhost/host/driver_context.h"
+#include "vrhost/host/host.h"
+#include "vrhost/accuracy/pose_csv_writer.h"
+#include "vrhost/accuracy/summary_reader.h"
 
 #include "platform/clock.h"
 #include "test_files.h"

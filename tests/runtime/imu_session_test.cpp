@@ -1,8 +1,8 @@
 // A whole session with a scenario: the fake driver finds the headset's IMU stream
 // through its driver context, from its own thread, after the stream's delay, and
 // drains it as a device driver does while the host records what it saw.
-#include "vrhost/host.h"
-#include "vrhost/summary_reader.h"
+#include "vrhost/host/host.h"
+#include "vrhost/accuracy/summary_reader.h"
 
 #include "test_files.h"
 

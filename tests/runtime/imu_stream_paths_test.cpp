@@ -1,10 +1,10 @@
 // Which IMU streams a session serves: the driver's path rules, and the streams
 // and truth bodies that the settings ("TrackingOverrides", rigid body IDs) call for.
-#include "vrhost/imu_stream_paths.h"
-#include "vrhost/io_buffer.h"
-#include "vrhost/property_store.h"
-#include "vrhost/settings_store.h"
-#include "vrhost/simulated_world.h"
+#include "vrhost/world/imu_stream_paths.h"
+#include "vrhost/interfaces/io_buffer.h"
+#include "vrhost/interfaces/property_store.h"
+#include "vrhost/interfaces/settings_store.h"
+#include "vrhost/world/simulated_world.h"
 
 #include "platform/clock.h"
 

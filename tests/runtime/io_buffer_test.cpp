@@ -1,11 +1,11 @@
 // The IMU streams on their own: the IO buffer interface a driver sees, the sample
 // grid and timing, the bounded queue and the reader's poll statistics.
-#include "vrhost/imu_calibration.h"
-#include "vrhost/imu_producer.h"
-#include "vrhost/imu_sample_source.h"
-#include "vrhost/imu_stream.h"
-#include "vrhost/io_buffer.h"
-#include "vrhost/property_store.h"
+#include "vrhost/world/imu_calibration.h"
+#include "vrhost/world/imu_producer.h"
+#include "vrhost/world/imu_sample_source.h"
+#include "vrhost/world/imu_stream.h"
+#include "vrhost/interfaces/io_buffer.h"
+#include "vrhost/interfaces/property_store.h"
 
 #include "platform/clock.h"
 #include "platform/sleep.h"

@@ -1,4 +1,4 @@
-#include "vrhost/property_store.h"
+#include "vrhost/interfaces/property_store.h"
 
 #include <gtest/gtest.h>
 

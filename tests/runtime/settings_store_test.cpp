@@ -1,5 +1,5 @@
-#include "vrhost/host_error.h"
-#include "vrhost/settings_store.h"
+#include "vrhost/host/host_error.h"
+#include "vrhost/interfaces/settings_store.h"
 
 #include "test_files.h"
 

@@ -1,5 +1,5 @@
-#include "vrhost/summary.h"
-#include "vrhost/summary_reader.h"
+#include "vrhost/accuracy/summary.h"
+#include "vrhost/accuracy/summary_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The truth comparison: a pose built from the geometry exactly as the driver
 // builds it must show no error, a wrong one a large error; settling, validity
 // and the statistics.
-#include "vrhost/host.h"
-#include "vrhost/host_error.h"
-#include "vrhost/quantile_histogram.h"
-#include "vrhost/server_driver_host.h"
-#include "vrhost/summary_reader.h"
-#include "vrhost/truth_comparison.h"
+#include "vrhost/host/host.h"
+#include "vrhost/host/host_error.h"
+#include "vrhost/accuracy/quantile_histogram.h"
+#include "vrhost/host/server_driver_host.h"
+#include "vrhost/accuracy/summary_reader.h"
+#include "vrhost/accuracy/truth_comparison.h"
 
 #include "platform/clock.h"
 #include "platform/sleep.h"

@@ -1,0 +1,121 @@
+#include "vrhost/accuracy/truth_comparison.h"
+
+#include "vrhost/host/host_error.h"
+
+#include "sim/tracking_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vrhost {
+namespace {
+
+constexpr double kRadiansToDegrees = 57.29577951308232;
+const double kNoOffset[3] = {0.0, 0.0, 0.0};
+const vr::HmdQuaternion_t kNoRotation{1.0, 0.0, 0.0, 0.0};
+
+}  // namespace
+
+sWorldPose TruthWorldPose(const sim::cMotionScenario& motion, double t, const vr::HmdQuaternion_t& driverFromHeadRotation,
+                          const double driverFromHeadTranslation[3]) {
+    const Eigen::Quaterniond rotation(driverFromHeadRotation.w, driverFromHeadRotation.x, driverFromHeadRotation.y,
+                                      driverFromHeadRotation.z);
+    const Eigen::Vector3d translation(driverFromHeadTranslation[0], driverFromHeadTranslation[1],
+                                      driverFromHeadTranslation[2]);
+    const Eigen::Isometry3d driverFromHead = sim::ToIsometry(translation, rotation);
+    const Eigen::Isometry3d world =
+        sim::WorldPoseOfRigidBody(sim::StreamedRigidBodyPose(motion.At(t)), driverFromHead);
+    const Eigen::Quaterniond q(world.rotation());
+    sWorldPose pose;
+    for (int i = 0; i < 3; ++i) pose.position[i] = world.translation()[i];
+    pose.rotation[0] = q.w();
+    pose.rotation[1] = q.x();
+    pose.rotation[2] = q.y();
+    pose.rotation[3] = q.z();
+    return pose;
+}
+
+double PositionError(const sWorldPose& a, const sWorldPose& b) {
+    const double dx = a.position[0] - b.position[0];
+    const double dy = a.position[1] - b.position[1];
+    const double dz = a.position[2] - b.position[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+double OrientationError(const sWorldPose& a, const sWorldPose& b) {
+    const Eigen::Quaterniond qa(a.rotation[0], a.rotation[1], a.rotation[2], a.rotation[3]);
+    const Eigen::Quaterniond qb(b.rotation[0], b.rotation[1], b.rotation[2], b.rotation[3]);
+    const Eigen::Quaterniond relative = qa.normalized().conjugate() * qb.normalized();
+    // atan2 keeps small angles exact where acos of a dot product would not.
+    return 2.0 * std::atan2(relative.vec().norm(), std::fabs(relative.w()));
+}
+
+cTruthComparison::cTruthComparison(const std::string& scenario, double settleSeconds)
+    : mScenario(scenario), mSettleSeconds(settleSeconds) {
+    if (!sim::cMotionScenario::Create(scenario)) throw cHostError("unknown scenario \"" + scenario + "\"");
+}
+
+void cTruthComparison::AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    sBody& body = mBodies[serial];
+    body.rigidBodyId = rigidBodyId;
+    body.imuStream = imuStream;
+    body.motion = sim::cMotionScenario::Create(mScenario, sim::SeedForRigidBody(rigidBodyId));
+}
+
+void cTruthComparison::OnPoseUpdate(const std::string& serial, const sPoseUpdate& update) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const auto found = mBodies.find(serial);
+    if (found == mBodies.end()) return;
+    sBody& body = found->second;
+    body.index = update.deviceIndex;
+    if (!update.pose.poseIsValid) return;
+    ++body.validPoses;
+    if (!body.seenValid) {
+        body.seenValid = true;
+        body.settledFrom = update.hostTime + mSettleSeconds;
+    }
+    if (update.hostTime < body.settledFrom) return;
+
+    const double poseTime = update.hostTime + update.pose.poseTimeOffset;
+    const sWorldPose truth =
+        body.imuStream ? TruthWorldPose(*body.motion, poseTime, kNoRotation, kNoOffset)
+                       : TruthWorldPose(*body.motion, poseTime, update.pose.qDriverFromHeadRotation,
+                                        update.pose.vecDriverFromHeadTranslation);
+    body.ageMs.Add((update.hostTime - poseTime) * 1000.0);
+    body.positionMm.Add(PositionError(update.world, truth) * 1000.0);
+    body.orientationDeg.Add(OrientationError(update.world, truth) * kRadiansToDegrees);
+    if (body.positionMm.Count() == 1) body.firstCounted = update.hostTime;
+    body.lastCounted = update.hostTime;
+}
+
+std::vector<sAccuracyReport> cTruthComparison::Reports() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    std::vector<sAccuracyReport> reports;
+    for (const auto& [serial, body] : mBodies) {
+        if (body.index == vr::k_unTrackedDeviceIndexInvalid) continue;
+        sAccuracyReport r;
+        r.index = body.index;
+        r.serial = serial;
+        r.rigidBodyId = body.rigidBodyId;
+        r.imuStream = body.imuStream;
+        r.validPoses = body.validPoses;
+        r.samples = body.positionMm.Count();
+        const double span = body.lastCounted - body.firstCounted;
+        if (r.samples > 1 && span > 0.0) r.updatesPerSecond = static_cast<double>(r.samples - 1) / span;
+        if (r.samples > 0) {
+            r.poseAgeMeanMs = body.ageMs.Mean();
+            r.poseAgeP99Ms = body.ageMs.Quantile(0.99);
+            r.positionRmsMm = body.positionMm.Rms();
+            r.positionP99Mm = body.positionMm.Quantile(0.99);
+            r.orientationRmsDeg = body.orientationDeg.Rms();
+            r.orientationP99Deg = body.orientationDeg.Quantile(0.99);
+        }
+        reports.push_back(r);
+    }
+    std::sort(reports.begin(), reports.end(),
+              [](const sAccuracyReport& a, const sAccuracyReport& b) { return a.index < b.index; });
+    return reports;
+}
+
+}  // namespace vrhost

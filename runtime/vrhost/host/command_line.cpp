@@ -1,0 +1,174 @@
+#include "vrhost/host/command_line.h"
+
+#include "vrhost/host/host.h"
+#include "vrhost/host/host_error.h"
+
+#include "sim/motion_scenario.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace vrhost {
+
+namespace {
+
+std::string ScenarioList() {
+    std::string list;
+    for (const std::string& name : sim::cMotionScenario::Names()) list += (list.empty() ? "" : "|") + name;
+    return list;
+}
+
+bool ParseSeconds(const std::string& option, const std::string& value, double& seconds, std::string& error) {
+    char* end = nullptr;
+    seconds = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(seconds) || seconds < 0.0) {
+        error = option + " needs a number of seconds >= 0, not \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
+// "x,y,z": three finite numbers; scales must also be nonzero (the stream divides by them).
+bool ParseTriple(const std::string& option, const std::string& value, bool nonzero, Vector3& triple,
+                 std::string& error) {
+    const char* p = value.c_str();
+    for (size_t i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        triple[i] = std::strtod(p, &end);
+        const char expected = i < 2 ? ',' : '\0';
+        if (end == p || *end != expected || !std::isfinite(triple[i]) || (nonzero && triple[i] == 0.0)) {
+            error = option + " needs three " + (nonzero ? "nonzero " : "") + "numbers X,Y,Z, not \"" + value + "\"";
+            return false;
+        }
+        p = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return "usage: vrhost --driver DIR|LIBRARY [--settings FILE]\n"
+           "              [--hmd lighthouse|oculus|holographic|none|NAME] [--hmd-serial S]\n"
+           "              [--duration SECONDS] [--poses FILE.csv] [--log FILE]\n"
+           "              [--without-interface VERSION]...\n"
+           "              [--scenario NAME] [--imu-delay SECONDS]\n"
+           "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
+           "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
+           "Loads an OpenVR driver as the VR runtime does, runs it at 90 Hz until the\n"
+           "duration ends or Ctrl+C, and prints a summary of what it did.\n"
+           "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"
+           "headset move, their IMU streams carry 1000 Hz samples, and the summary compares\n"
+           "every pose with the truth.\n";
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& commandLine, std::string& error) {
+    sCommandLine parsed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string option = args[i];
+        std::string value;
+        bool hasInlineValue = false;
+        const size_t equals = option.find('=');
+        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+            hasInlineValue = true;
+        }
+        if (option == "--help" || option == "-h") {
+            parsed.help = true;
+            continue;
+        }
+        const bool takesValue = option == "--driver" || option == "--settings" || option == "--hmd" ||
+                                option == "--hmd-serial" || option == "--duration" || option == "--poses" ||
+                                option == "--log" || option == "--without-interface" || option == "--scenario" ||
+                                option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
+                                option == "--imu-accel-bias" || option == "--imu-accel-scale";
+        if (!takesValue) {
+            error = "unknown option " + args[i];
+            return false;
+        }
+        if (!hasInlineValue) {
+            if (i + 1 >= args.size()) {
+                error = "option " + option + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        if (option == "--driver") {
+            parsed.driver = value;
+        } else if (option == "--settings") {
+            parsed.host.settingsFile = value;
+        } else if (option == "--hmd") {
+            if (value == "none") parsed.host.hmdTrackingSystem.reset();
+            else parsed.host.hmdTrackingSystem = value;
+        } else if (option == "--hmd-serial") {
+            parsed.host.hmdSerial = value;
+        } else if (option == "--duration") {
+            if (!ParseSeconds(option, value, parsed.durationSeconds, error)) return false;
+        } else if (option == "--imu-delay") {
+            if (!ParseSeconds(option, value, parsed.host.imuDelaySeconds, error)) return false;
+        } else if (option == "--scenario") {
+            const std::vector<std::string> names = sim::cMotionScenario::Names();
+            if (std::find(names.begin(), names.end(), value) == names.end()) {
+                error = "unknown scenario \"" + value + "\" (known: " + ScenarioList() + ")";
+                return false;
+            }
+            parsed.host.scenario = value;
+        } else if (option.rfind("--imu-", 0) == 0) {
+            const bool scale = option.size() > 6 && option.compare(option.size() - 6, 6, "-scale") == 0;
+            Vector3 triple{};
+            if (!ParseTriple(option, value, scale, triple, error)) return false;
+            sImuCalibrationOptions& c = parsed.host.imuCalibration;
+            if (option == "--imu-gyro-bias") c.gyroBias = triple;
+            else if (option == "--imu-gyro-scale") c.gyroScale = triple;
+            else if (option == "--imu-accel-bias") c.accelBias = triple;
+            else c.accelScale = triple;
+        } else if (option == "--poses") {
+            parsed.host.posesCsvFile = value;
+        } else if (option == "--log") {
+            parsed.host.logFile = value;
+        } else if (option == "--without-interface") {
+            parsed.host.withheldInterfaces.push_back(value);
+        }
+    }
+    if (!parsed.help && parsed.driver.empty()) {
+        error = "--driver is required";
+        return false;
+    }
+    commandLine = std::move(parsed);
+    return true;
+}
+
+int RunVrhost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const std::atomic<bool>* stop) {
+    sCommandLine commandLine;
+    std::string error;
+    if (!ParseCommandLine(args, commandLine, error)) {
+        err << "vrhost: " << error << " (try --help)\n";
+        return kExitUsage;
+    }
+    if (commandLine.help) {
+        out << UsageText();
+        return kExitOk;
+    }
+    commandLine.host.logEcho = &out;
+    // The program keeps counts and last poses only; the CSV holds every update.
+    commandLine.host.poseHistoryLimit = 0;
+    commandLine.host.logCaptureLimit = 0;
+    try {
+        cHost host(commandLine.host);
+        host.LoadDriver(commandLine.driver);
+        if (host.Init() == vr::VRInitError_None) host.RunFor(commandLine.durationSeconds, stop);
+        host.Cleanup();
+        host.UnloadDriver();
+        out << host.Summary();
+        out.flush();
+    } catch (const cHostError& e) {
+        err << "vrhost: " << e.what() << "\n";
+        return kExitBadInput;
+    }
+    return kExitOk;
+}
+
+}  // namespace vrhost

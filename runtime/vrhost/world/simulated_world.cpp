@@ -1,0 +1,84 @@
+#include "vrhost/world/simulated_world.h"
+
+#include "vrhost/world/imu_calibration.h"
+#include "vrhost/world/imu_producer.h"
+#include "vrhost/world/imu_stream_paths.h"
+#include "vrhost/interfaces/io_buffer.h"
+#include "vrhost/interfaces/property_store.h"
+#include "vrhost/interfaces/settings_store.h"
+#include "vrhost/world/tracked_body_slots.h"
+
+#include "sim/tracking_geometry.h"
+
+#include <limits>
+
+namespace vrhost {
+namespace {
+
+constexpr const char* kOverridesSection = "TrackingOverrides";
+
+}  // namespace
+
+cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string& driverName, cSettingsStore& settings,
+                                 cPropertyStore& properties, cIOBuffer& ioBuffer)
+    : mOptions(options),
+      mProperties(properties),
+      mTruth(std::make_unique<cTruthComparison>(options.scenario, options.settleSeconds)) {
+    const SettingsSection overrides = settings.Section(kOverridesSection);
+    for (const sTrackedBodySlot& slot : TrackedBodySlots()) {
+        // An empty slot (ID 0) has no device; the headset still moves and has its IMU.
+        const int32_t id = RigidBodyIdOf(settings, slot);
+        std::vector<std::string> paths;
+        bool ownStream = false;  // the stream this device itself opens
+        if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "lighthouse") {
+            paths.push_back(HeadsetImuStreamPath(options.hmdSerial));
+            ownStream = true;
+        }
+        for (const auto& [key, value] : overrides) {
+            if (id == 0 || value.kind != sSettingValue::eKind::String || value.text.empty()) continue;
+            const std::optional<std::string> serial = SerialOfDevicePath(key, driverName);
+            if (!serial || *serial != slot.serial) continue;
+            paths.push_back(ImuStreamPathForOverride(value.text));
+            // A head's own stream is the headset's, whatever it overrides.
+            if (!slot.isHead) ownStream = true;
+        }
+        for (const std::string& path : paths) {
+            std::shared_ptr<cImuStream> stream = MakeStream(path, slot.serial, id);
+            stream->SetAvailableFrom(std::numeric_limits<double>::infinity());  // until Start
+            // Two overrides naming one physical device share its stream.
+            if (ioBuffer.AddStream(stream)) mStreams.push_back(std::move(stream));
+        }
+        if (id != 0) mTruth->AddBody(slot.serial, id, ownStream);
+    }
+    mProducer = std::make_unique<cImuProducer>(mStreams);
+}
+
+cSimulatedWorld::~cSimulatedWorld() { Stop(); }
+
+std::shared_ptr<cImuStream> cSimulatedWorld::MakeStream(const std::string& path, const std::string& serial,
+                                                        int32_t rigidBodyId) {
+    const sImuCalibration calibration = ResolveImuCalibration(mOptions.imuCalibration);
+    const vr::PropertyContainerHandle_t container = mProperties.CreateContainer();
+    PublishImuCalibration(mProperties, container, calibration);
+    const uint32_t seed = sim::SeedForRigidBody(rigidBodyId);
+    auto source = std::make_unique<cImuSampleSource>(sim::cMotionScenario::Create(mOptions.scenario, seed), seed,
+                                                     calibration);
+    return std::make_shared<cImuStream>(path, serial, std::move(source), mOptions.imuQueueLimit, container);
+}
+
+void cSimulatedWorld::Start(double now) {
+    for (const auto& stream : mStreams) stream->SetAvailableFrom(now + mOptions.imuDelaySeconds);
+    mProducer->Start();
+}
+
+void cSimulatedWorld::Stop() {
+    if (mProducer) mProducer->Stop();
+}
+
+std::vector<sImuStreamStats> cSimulatedWorld::StreamStats() const {
+    std::vector<sImuStreamStats> stats;
+    for (const auto& stream : mStreams) stats.push_back(stream->Stats());
+    return stats;
+}
+
+}  // namespace vrhost

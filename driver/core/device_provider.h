@@ -71,6 +71,8 @@ public:
     int32_t mRigidBodyIdControllerB = 0;
     bool mRecordRawData = false;
     int32_t mDebugLevel = 0;
+    // Direct-path devices hand the runtime their own IMU's rate with each optical pose.
+    bool mPredictDirectPoses = false;
     // The client, the discovery handle and the frame time are shared by the
     // discovery, frame and watchdog threads: atomic, so no access is a data race.
     std::atomic<TessalyClient*> mClient{nullptr};

@@ -43,4 +43,8 @@ void cHalvexDeviceProvider::ReadSettings() {
     vr::EVRSettingsError error = vr::VRSettingsError_None;
     const int32_t debugLevel = settings->GetInt32(kSection, "debugLevel", &error);
     mDebugLevel = (error != vr::VRSettingsError_None || debugLevel < 0) ? 0 : debugLevel;
+
+    error = vr::VRSettingsError_None;
+    const bool predict = settings->GetBool(kSection, "predictDirectPoses", &error);
+    mPredictDirectPoses = error == vr::VRSettingsError_None && predict;
 }

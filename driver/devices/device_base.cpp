@@ -104,6 +104,31 @@ bool cHalvexDevice_Base::SubmitPose(const vr::DriverPose_t& pose) const {
     return true;
 }
 
+Eigen::Vector3d cHalvexDevice_Base::DirectPathAngularVelocity(const Eigen::Vector3d& newestRate, double newestTime,
+                                                              double now) const {
+    if (!mProvider->mPredictDirectPoses || !(newestTime > 0.0)) return Eigen::Vector3d::Zero();
+    // The rate of a stream that went quiet would spin the pose on and on.
+    if (now - newestTime > mImuStaleSeconds || !newestRate.allFinite()) return Eigen::Vector3d::Zero();
+    return newestRate;
+}
+
+void cHalvexDevice_Base::ApplyDirectSampleLocked(const Eigen::Vector3d& position, double sampleTime,
+                                                 double previousSampleTime, const Eigen::Vector3d& angularVelocity) {
+    const double dt = sampleTime - previousSampleTime;
+    // Before the first direct sample there is no previous position to difference with.
+    if (previousSampleTime > 0.0 && dt > 1e-5) {
+        for (int i = 0; i < 3; ++i) mPose.vecVelocity[i] = (position[i] - mPose.vecPosition[i]) / dt;
+    }
+    for (int i = 0; i < 3; ++i) {
+        mPose.vecPosition[i] = position[i];
+        mPose.vecAngularVelocity[i] = angularVelocity[i];
+    }
+    mPose.poseIsValid = true;
+    mPose.result = vr::TrackingResult_Running_OK;
+    mPose.poseTimeOffset = sampleTime - DriverTimeNow();
+    mPose.deviceIsConnected = GetRigidBodyId() != kRigidBodyNone;
+}
+
 void cHalvexDevice_Base::StopImuThread() {
     if (mImuThread.joinable()) {
         mStopImuThread.exchange(true);

@@ -4,6 +4,8 @@
 
 #include "devices/halvex_device.h"
 
+#include <Eigen/Core>
+
 #include <atomic>
 #include <cstddef>
 #include <mutex>
@@ -58,6 +60,18 @@ protected:
 
     // Delivers `pose` unless the device is inactive or the host interface is missing.
     bool SubmitPose(const vr::DriverPose_t& pose) const;
+
+    // Direct optical path, shared by every class that has one. The angular velocity a
+    // direct pose reports: zero, unless "predictDirectPoses" is on and the device's own
+    // IMU gave `newestRate` (bias removed, IMU frame = the pose's body frame) at
+    // `newestTime`, recently enough that the rate still describes the motion.
+    Eigen::Vector3d DirectPathAngularVelocity(const Eigen::Vector3d& newestRate, double newestTime, double now) const;
+    // With mPoseMutex held: the pose moves to the optical `position` (velocity over the
+    // previous direct sample, taken at `previousSampleTime`), carries `angularVelocity`
+    // and is dated with the optical sample's own time, not with any IMU sample's: the
+    // data is one optical latency old, and the runtime predicts over that age.
+    void ApplyDirectSampleLocked(const Eigen::Vector3d& position, double sampleTime, double previousSampleTime,
+                                 const Eigen::Vector3d& angularVelocity);
 
     // Worker-thread protocol: cleared flag, start; atomic exchange, join.
     template <typename Fn>

@@ -34,6 +34,12 @@ bool OrientationIsUsable(const vr::HmdQuaternion_t& q) {
 
 bool PositionIsUsable(const double v[3]) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
 
+// The gyroscope rate of the filter's newest IMU sample less its bias estimate, in the
+// IMU frame that the reported pose describes. The filter must hold a sample.
+Eigen::Vector3d NewestBodyRate(const halvex::cFusionFilter& filter) {
+    return filter.BufferedRecord(0).gyroscope - filter.mState.segment<3>(halvex::FusionState_GyroBias);
+}
+
 }  // namespace
 
 cHalvexSteamvrDevice::cHalvexSteamvrDevice(cHalvexDeviceProvider* provider, eSemantic semantic,
@@ -177,33 +183,24 @@ bool cHalvexSteamvrDevice::SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d
     const double previousPoseTime = mLastPoseTime.load();
     if (previousPoseTime >= sampleTime) return false;
 
+    Eigen::Vector3d angularVelocity = Eigen::Vector3d::Zero();
+    if (mProvider->mPredictDirectPoses) {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        if (mFusionFilter.BufferCount() > 0) {
+            angularVelocity = DirectPathAngularVelocity(NewestBodyRate(mFusionFilter), mFusionFilter.mLastImuTime,
+                                                        DriverTimeNow());
+        }
+    }
+
     const Eigen::Quaterniond rotation = Eigen::Quaterniond(transform.rotation()).normalized();
     if (DebugLogging()) DriverLog("sem%d: Set Pose rotation from Optical", static_cast<int>(mSemantic));
-    UpdateInertial(rotation, 0.0);
+    UpdateInertial(rotation, 0.0, angularVelocity);
 
-    // The filter's clock is read under its own lock, never under the pose lock alone.
-    double lastImuTime;
-    {
-        std::lock_guard<std::mutex> lock(mFilterMutex);
-        lastImuTime = mFusionFilter.mLastImuTime;
-    }
-    const Eigen::Vector3d translation = transform.translation();
-    const double dt = sampleTime - previousPoseTime;
     if (DebugLogging()) DriverLog("sem%d: Set Pose position from Optical", static_cast<int>(mSemantic));
     vr::DriverPose_t pose;
     {
         std::lock_guard<std::mutex> lock(mPoseMutex);
-        if (dt > 1e-5) {
-            for (int i = 0; i < 3; ++i) mPose.vecVelocity[i] = (translation[i] - mPose.vecPosition[i]) / dt;
-        }
-        for (int i = 0; i < 3; ++i) mPose.vecPosition[i] = translation[i];
-        mPose.poseIsValid = true;
-        mPose.result = vr::TrackingResult_Running_OK;
-        const double now = DriverTimeNow();
-        // Without IMU samples the filter's time is 0, and "0 - now" would date the pose
-        // to the clock's epoch; the optical sample's own age is the honest offset then.
-        mPose.poseTimeOffset = lastImuTime > 0.0 ? lastImuTime - now : sampleTime - now;
-        mPose.deviceIsConnected = GetRigidBodyId() != kRigidBodyNone;
+        ApplyDirectSampleLocked(transform.translation(), sampleTime, previousPoseTime, angularVelocity);
         mLastPoseTime.store(sampleTime);
         pose = mPose;
     }
@@ -212,12 +209,13 @@ bool cHalvexSteamvrDevice::SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d
     return true;
 }
 
-void cHalvexSteamvrDevice::UpdateInertial(const Eigen::Quaterniond& orientation, double time) {
+void cHalvexSteamvrDevice::UpdateInertial(const Eigen::Quaterniond& orientation, double time,
+                                          const Eigen::Vector3d& angularVelocity) {
     const int32_t calls = Count(gUpdateInertialCalls);
     if (DebugLogging() && EveryHundredth(calls)) DriverLog("UpdateInertial: %s callCount=%d", mName.c_str(), calls);
     std::lock_guard<std::mutex> lock(mPoseMutex);
     mPose.qRotation = {orientation.w(), orientation.x(), orientation.y(), orientation.z()};
-    mPose.vecAngularVelocity[0] = mPose.vecAngularVelocity[1] = mPose.vecAngularVelocity[2] = 0.0;
+    for (int i = 0; i < 3; ++i) mPose.vecAngularVelocity[i] = angularVelocity[i];
     if (IsActive()) SubmitCheckedPose(mPose);
     if (time > 0.0) mLastImuSampleTime.store(time);
 }
@@ -239,11 +237,11 @@ bool cHalvexSteamvrDevice::SubmitPoseUpdateSensorFusion() {
         const halvex::cFusionFilter& filter = mFusionFilter;
         if (filter.BufferCount() == 0) return false;
         const auto& state = filter.mState;
-        const halvex::sImuRecord& newest = filter.BufferedRecord(0);
+        const Eigen::Vector3d rate = NewestBodyRate(filter);
         for (int i = 0; i < 3; ++i) {
             mPose.vecPosition[i] = state[i];
             mPose.vecVelocity[i] = state[3 + i];
-            mPose.vecAngularVelocity[i] = newest.gyroscope[i] - state[13 + i];
+            mPose.vecAngularVelocity[i] = rate[i];
         }
         mPose.qRotation = {state[6], state[7], state[8], state[9]};
         if (!mPose.poseIsValid)

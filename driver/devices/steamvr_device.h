@@ -25,8 +25,10 @@ public:
     void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                        double latency) override;
 
-    // Orientation stored x, y, z, w; a time above 0 becomes the newest IMU sample time.
-    void UpdateInertial(const Eigen::Quaterniond& orientation, double time);
+    // A time above 0 becomes the newest IMU sample time; the angular velocity is in the
+    // pose's own (co-moving) frame.
+    void UpdateInertial(const Eigen::Quaterniond& orientation, double time,
+                        const Eigen::Vector3d& angularVelocity = Eigen::Vector3d::Zero());
     bool SubmitPoseUpdateSensorFusion();
     bool SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d& transform, double sampleTime);
     void InvalidatePose();

@@ -239,6 +239,99 @@ TEST(Lighthouse, DirectPathDropsRepeatedTimesAndUnusableOrientations) {
     session.server->Stop();
 }
 
+// Controller A reads the IMU stream its override names; controller B has no override,
+// so its IMU thread ends and it tracks optically only. The stream is paused, so the
+// test alone feeds the controllers.
+sSession StartDirectPathSession(bool predictDirectPoses) {
+    sSession session;
+    session.server = StartScenarioServer("head-turns");
+    vrhost::sHostOptions options;
+    options.scenario = "head-turns";
+    session.host = MakeHost({IntSetting("tessalyRigidBodyIdControllerA", kControllerAId),
+                             IntSetting("tessalyRigidBodyIdControllerB", kControllerBId),
+                             BoolSetting("predictDirectPoses", predictDirectPoses)},
+                            options, {{"/devices/halvex/halvex-controller-a", "/devices/htc/vive_controllerLHR-CTRL0005"}});
+    vrhost::cHost& host = *session.host;
+    EXPECT_EQ(host.Init(), vr::VRInitError_None);
+    EXPECT_TRUE(RunUntil(host, [&] {
+        const auto log = host.Log();
+        return CountLinesContaining(log, "IMU stream opened at '/devices/lighthouse/LHR-CTRL0005/imu'") == 1 &&
+               HasLine(log, "Unable to derive IMU path from TrackingOverrides for halvex-controller-b");
+    }, 10.0));
+    session.server->PauseStream(true);
+    host.RunFor(0.3);  // frames in flight are through, the IMU stream keeps flowing
+    return session;
+}
+
+// One optical sample `age` seconds old for the device; returns the two updates it made.
+std::vector<vrhost::sPoseUpdate> FeedDirectSample(vrhost::cHost& host, const std::string& serial, double age) {
+    const vr::TrackedDeviceIndex_t index = IndexOf(host, serial);
+    auto* device = static_cast<cIHalvexDevice*>(host.ServerDriverHost().Device(index));
+    EXPECT_NE(device, nullptr);
+    if (!device) return {};
+    const size_t before = UpdatesOf(host, index).size();
+    const double position[3] = {0.2, 1.1, -0.3};
+    const double orientation[4] = {0.0, 0.0, 0.0, 1.0};
+    device->UpdateOptical(position, orientation, halvex::platform::NowSeconds() - age, age);
+    std::vector<vrhost::sPoseUpdate> updates = UpdatesOf(host, index);
+    updates.erase(updates.begin(), updates.begin() + static_cast<std::ptrdiff_t>(before));
+    return updates;
+}
+
+double ClaimedAge(const vrhost::sPoseUpdate& update) { return -update.pose.poseTimeOffset; }
+
+Eigen::Vector3d AngularVelocityOf(const vr::DriverPose_t& pose) {
+    return Eigen::Vector3d(pose.vecAngularVelocity[0], pose.vecAngularVelocity[1], pose.vecAngularVelocity[2]);
+}
+
+TEST(Lighthouse, DirectPosesClaimTheOpticalSampleTimeAndNoRateByDefault) {
+    sSession session = StartDirectPathSession(/*predictDirectPoses=*/false);
+    vrhost::cHost& host = *session.host;
+    for (const char* serial : {"halvex-controller-a", "halvex-controller-b"}) {
+        SCOPED_TRACE(serial);
+        const auto updates = FeedDirectSample(host, serial, 0.040);
+        ASSERT_EQ(updates.size(), 2u);
+        // The full pose says how old its data is, IMU stream or not (receipt follows "now" closely).
+        EXPECT_NEAR(ClaimedAge(updates[1]), 0.040, 0.005);
+        for (const auto& update : updates) EXPECT_EQ(AngularVelocityOf(update.pose), Eigen::Vector3d::Zero());
+    }
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Lighthouse, PredictDirectPosesHandsOnTheDevicesOwnImuRate) {
+    sSession session = StartDirectPathSession(/*predictDirectPoses=*/true);
+    vrhost::cHost& host = *session.host;
+    const auto motion = sim::cMotionScenario::Create("head-turns", sim::SeedForRigidBody(kControllerAId));
+
+    double largestRate = 0.0;
+    for (int i = 0; i < 5; ++i) {
+        const auto withStream = FeedDirectSample(host, "halvex-controller-a", 0.025);
+        ASSERT_EQ(withStream.size(), 2u);
+        EXPECT_NEAR(ClaimedAge(withStream[1]), 0.025, 0.005);
+        // The newest stream sample is a little older than the pose's receipt (more on a
+        // loaded machine); bias and scale are undone, noise is 0.002 rad/s.
+        const Eigen::Vector3d reported = AngularVelocityOf(withStream[1].pose);
+        EXPECT_EQ(AngularVelocityOf(withStream[0].pose), reported) << "both submissions carry the rate";
+        double closest = 1e9;
+        for (int k = 0; k <= 30; ++k) {
+            const Eigen::Vector3d truth = motion->At(withStream[1].hostTime - 0.001 * k).angularVelocity;
+            closest = std::min(closest, (reported - truth).norm());
+            if (k == 0) largestRate = std::max(largestRate, truth.norm());
+        }
+        EXPECT_LT(closest, 0.02);
+        host.RunFor(0.15);
+    }
+    ASSERT_GT(largestRate, 0.3) << "the scenario turns the controller";
+
+    const auto withoutStream = FeedDirectSample(host, "halvex-controller-b", 0.025);
+    ASSERT_EQ(withoutStream.size(), 2u);
+    EXPECT_NEAR(ClaimedAge(withoutStream[1]), 0.025, 0.005);
+    for (const auto& update : withoutStream) EXPECT_EQ(AngularVelocityOf(update.pose), Eigen::Vector3d::Zero());
+    host.Cleanup();
+    session.server->Stop();
+}
+
 TEST(Lighthouse, SwitchingTheRigidBodyOffDisconnectsAndResets) {
     sSession session = StartSession("Standard", /*controllers=*/false);
     vrhost::cHost& host = *session.host;

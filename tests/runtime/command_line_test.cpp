@@ -90,6 +90,21 @@ TEST(CommandLineTest, ScenarioAndImuOptions) {
     EXPECT_EQ(error, "unknown scenario \"jog\" (known: still|head-turns|walk|fast)");
 }
 
+TEST(CommandLineTest, DisplayPredictionAndDirectPosePrediction) {
+    sCommandLine line;
+    std::string error;
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d"}, line, error));
+    EXPECT_EQ(line.host.displayPredictionSeconds, 0.0);
+    EXPECT_FALSE(line.host.predictDirectPoses);
+    ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--display-prediction=0.011", "--predict-direct-poses"}, line,
+                                         error))
+        << error;
+    EXPECT_DOUBLE_EQ(line.host.displayPredictionSeconds, 0.011);
+    EXPECT_TRUE(line.host.predictDirectPoses);
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--display-prediction", "-0.01"}, line, error));
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--predict-direct-poses=yes"}, line, error));
+}
+
 int RunProgram(const std::vector<std::string>& args, std::string& out, std::string& err) {
     std::ostringstream outStream;
     std::ostringstream errStream;

@@ -54,6 +54,15 @@ void WriteAccuracy(std::ostream& out, const sAccuracyReport& r) {
         << " orientationP99Deg=" << Rounded(r.orientationP99Deg, 4) << "\n";
 }
 
+// Beside the accuracy line: the same device as the wearer sees it at the display refreshes.
+void WriteDisplayAccuracy(std::ostream& out, const sAccuracyReport& r) {
+    out << "display index=" << r.index << " serial=" << QuoteText(r.serial) << " samples=" << r.displaySamples
+        << " carryMeanMs=" << Rounded(r.displayCarryMeanMs, 3) << " positionRmsMm=" << Rounded(r.displayPositionRmsMm, 3)
+        << " positionP99Mm=" << Rounded(r.displayPositionP99Mm, 3)
+        << " orientationRmsDeg=" << Rounded(r.displayOrientationRmsDeg, 4)
+        << " orientationP99Deg=" << Rounded(r.displayOrientationP99Deg, 4) << "\n";
+}
+
 }  // namespace
 
 std::string InitErrorName(vr::EVRInitError error) {
@@ -120,8 +129,11 @@ std::string FormatSummary(const sSummaryData& data) {
     }
     if (data.scenario) {
         out << "scenario name=" << QuoteText(*data.scenario) << " settleSeconds=" << FormatNumber(data.settleSeconds)
-            << "\n";
-        for (const sAccuracyReport& report : data.accuracy) WriteAccuracy(out, report);
+            << " displayPredictionMs=" << Rounded(data.displayPredictionSeconds * 1000.0, 3) << "\n";
+        for (const sAccuracyReport& report : data.accuracy) {
+            WriteAccuracy(out, report);
+            WriteDisplayAccuracy(out, report);
+        }
         for (const sImuStreamStats& stream : data.imuStreams) WriteImuStream(out, stream);
     }
     out << "rejected poses=" << data.rejectedPoseUpdates << "\n";

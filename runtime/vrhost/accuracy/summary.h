@@ -33,6 +33,7 @@ struct sSummaryData {
     // With a scenario only.
     std::optional<std::string> scenario;
     double settleSeconds = 0.0;
+    double displayPredictionSeconds = 0.0;
     std::vector<sAccuracyReport> accuracy;
     std::vector<sImuStreamStats> imuStreams;
 };

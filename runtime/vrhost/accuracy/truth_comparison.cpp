@@ -1,5 +1,6 @@
 #include "vrhost/accuracy/truth_comparison.h"
 
+#include "vrhost/accuracy/pose_prediction.h"
 #include "vrhost/host/host_error.h"
 
 #include "sim/tracking_geometry.h"
@@ -50,8 +51,9 @@ double OrientationError(const sWorldPose& a, const sWorldPose& b) {
     return 2.0 * std::atan2(relative.vec().norm(), std::fabs(relative.w()));
 }
 
-cTruthComparison::cTruthComparison(const std::string& scenario, double settleSeconds)
-    : mScenario(scenario), mSettleSeconds(settleSeconds) {
+cTruthComparison::cTruthComparison(const std::string& scenario, double settleSeconds,
+                                   double displayPredictionSeconds)
+    : mScenario(scenario), mSettleSeconds(settleSeconds), mDisplayPredictionSeconds(displayPredictionSeconds) {
     if (!sim::cMotionScenario::Create(scenario)) throw cHostError("unknown scenario \"" + scenario + "\"");
 }
 
@@ -69,24 +71,46 @@ void cTruthComparison::OnPoseUpdate(const std::string& serial, const sPoseUpdate
     if (found == mBodies.end()) return;
     sBody& body = found->second;
     body.index = update.deviceIndex;
-    if (!update.pose.poseIsValid) return;
+    if (!update.pose.poseIsValid) {
+        body.hasNewest = false;  // the runtime shows no pose of this device now
+        return;
+    }
     ++body.validPoses;
     if (!body.seenValid) {
         body.seenValid = true;
         body.settledFrom = update.hostTime + mSettleSeconds;
     }
+    const double poseTime = update.hostTime + update.pose.poseTimeOffset;
+    body.hasNewest = true;
+    body.newest = update.pose;
+    body.newestTime = poseTime;
     if (update.hostTime < body.settledFrom) return;
 
-    const double poseTime = update.hostTime + update.pose.poseTimeOffset;
-    const sWorldPose truth =
-        body.imuStream ? TruthWorldPose(*body.motion, poseTime, kNoRotation, kNoOffset)
-                       : TruthWorldPose(*body.motion, poseTime, update.pose.qDriverFromHeadRotation,
-                                        update.pose.vecDriverFromHeadTranslation);
+    const sWorldPose truth = TruthFor(body, update.pose, poseTime);
     body.ageMs.Add((update.hostTime - poseTime) * 1000.0);
     body.positionMm.Add(PositionError(update.world, truth) * 1000.0);
     body.orientationDeg.Add(OrientationError(update.world, truth) * kRadiansToDegrees);
     if (body.positionMm.Count() == 1) body.firstCounted = update.hostTime;
     body.lastCounted = update.hostTime;
+}
+
+sWorldPose cTruthComparison::TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t) {
+    return body.imuStream ? TruthWorldPose(*body.motion, t, kNoRotation, kNoOffset)
+                          : TruthWorldPose(*body.motion, t, pose.qDriverFromHeadRotation, pose.vecDriverFromHeadTranslation);
+}
+
+void cTruthComparison::OnDisplayRefresh(double refreshTime) {
+    const double displayTime = refreshTime + mDisplayPredictionSeconds;
+    std::lock_guard<std::mutex> lock(mMutex);
+    for (auto& [serial, body] : mBodies) {
+        if (!body.hasNewest || refreshTime < body.settledFrom) continue;
+        const double carry = displayTime - body.newestTime;
+        const sWorldPose shown = WorldPoseOf(CarriedForward(body.newest, carry));
+        const sWorldPose truth = TruthFor(body, body.newest, displayTime);
+        body.displayCarryMs.Add(carry * 1000.0);
+        body.displayPositionMm.Add(PositionError(shown, truth) * 1000.0);
+        body.displayOrientationDeg.Add(OrientationError(shown, truth) * kRadiansToDegrees);
+    }
 }
 
 std::vector<sAccuracyReport> cTruthComparison::Reports() const {
@@ -110,6 +134,14 @@ std::vector<sAccuracyReport> cTruthComparison::Reports() const {
             r.positionP99Mm = body.positionMm.Quantile(0.99);
             r.orientationRmsDeg = body.orientationDeg.Rms();
             r.orientationP99Deg = body.orientationDeg.Quantile(0.99);
+        }
+        r.displaySamples = body.displayPositionMm.Count();
+        if (r.displaySamples > 0) {
+            r.displayCarryMeanMs = body.displayCarryMs.Mean();
+            r.displayPositionRmsMm = body.displayPositionMm.Rms();
+            r.displayPositionP99Mm = body.displayPositionMm.Quantile(0.99);
+            r.displayOrientationRmsDeg = body.displayOrientationDeg.Rms();
+            r.displayOrientationP99Deg = body.displayOrientationDeg.Quantile(0.99);
         }
         reports.push_back(r);
     }

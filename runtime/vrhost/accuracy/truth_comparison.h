@@ -10,6 +10,12 @@
 //     truth carries the driver-from-head that the pose itself reports.
 // Only valid poses count, and only from `settleSeconds` after a device's first
 // valid pose. Thread-safe.
+//
+// That is what the driver claims. What the wearer sees is compared at each display
+// refresh: the runtime takes each device's newest pose, carries it forward to the
+// moment the picture is lit (refresh time plus the prediction interval) with the
+// pose's velocity and angular velocity (pose_prediction.h), and the truth is taken
+// at that moment.
 #pragma once
 
 #include "vrhost/accuracy/pose_math.h"
@@ -44,6 +50,13 @@ struct sAccuracyReport {
     double positionP99Mm = std::numeric_limits<double>::quiet_NaN();
     double orientationRmsDeg = std::numeric_limits<double>::quiet_NaN();
     double orientationP99Deg = std::numeric_limits<double>::quiet_NaN();
+    // At display refreshes: the newest pose carried forward to display time.
+    uint64_t displaySamples = 0;
+    double displayCarryMeanMs = std::numeric_limits<double>::quiet_NaN();  // display time - pose time
+    double displayPositionRmsMm = std::numeric_limits<double>::quiet_NaN();
+    double displayPositionP99Mm = std::numeric_limits<double>::quiet_NaN();
+    double displayOrientationRmsDeg = std::numeric_limits<double>::quiet_NaN();
+    double displayOrientationP99Deg = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The truth a runtime should show at driver time `t` for a body moving as
@@ -57,13 +70,16 @@ double OrientationError(const sWorldPose& a, const sWorldPose& b);
 
 class cTruthComparison final : public cIPoseObserver {
 public:
-    // Throws cHostError for an unknown scenario name.
-    cTruthComparison(const std::string& scenario, double settleSeconds);
+    // Throws cHostError for an unknown scenario name. `displayPredictionSeconds`: from
+    // a display refresh to the photons.
+    cTruthComparison(const std::string& scenario, double settleSeconds, double displayPredictionSeconds = 0.0);
 
     // The device with this serial shows rigid body `rigidBodyId`.
     void AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream);
 
     void OnPoseUpdate(const std::string& serial, const sPoseUpdate& update) override;
+    // A display refresh at host time `refreshTime`.
+    void OnDisplayRefresh(double refreshTime);
 
     // One report per body that sent at least one pose, by device index.
     std::vector<sAccuracyReport> Reports() const;
@@ -82,10 +98,20 @@ private:
         cQuantileHistogram ageMs;
         cQuantileHistogram positionMm;
         cQuantileHistogram orientationDeg;
+        bool hasNewest = false;
+        vr::DriverPose_t newest{};
+        double newestTime = 0.0;  // the pose's own time
+        cQuantileHistogram displayCarryMs;
+        cQuantileHistogram displayPositionMm;
+        cQuantileHistogram displayOrientationDeg;
     };
+
+    // The world pose a runtime should show at time t for this body and pose.
+    static sWorldPose TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t);
 
     const std::string mScenario;
     const double mSettleSeconds;
+    const double mDisplayPredictionSeconds;
     mutable std::mutex mMutex;
     std::map<std::string, sBody> mBodies;
 };

@@ -56,11 +56,12 @@ std::string UsageText() {
            "              [--scenario NAME] [--imu-delay SECONDS]\n"
            "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
+           "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
            "Loads an OpenVR driver as the VR runtime does, runs it at 90 Hz until the\n"
            "duration ends or Ctrl+C, and prints a summary of what it did.\n"
            "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"
            "headset move, their IMU streams carry 1000 Hz samples, and the summary compares\n"
-           "every pose with the truth.\n";
+           "every pose with the truth, at the pose's own time and as shown at each refresh.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& commandLine, std::string& error) {
@@ -79,11 +80,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
             parsed.help = true;
             continue;
         }
+        if (option == "--predict-direct-poses" && !hasInlineValue) {
+            parsed.host.predictDirectPoses = true;
+            continue;
+        }
         const bool takesValue = option == "--driver" || option == "--settings" || option == "--hmd" ||
                                 option == "--hmd-serial" || option == "--duration" || option == "--poses" ||
                                 option == "--log" || option == "--without-interface" || option == "--scenario" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
-                                option == "--imu-accel-bias" || option == "--imu-accel-scale";
+                                option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
+                                option == "--display-prediction";
         if (!takesValue) {
             error = "unknown option " + args[i];
             return false;
@@ -108,6 +114,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
             if (!ParseSeconds(option, value, parsed.durationSeconds, error)) return false;
         } else if (option == "--imu-delay") {
             if (!ParseSeconds(option, value, parsed.host.imuDelaySeconds, error)) return false;
+        } else if (option == "--display-prediction") {
+            if (!ParseSeconds(option, value, parsed.host.displayPredictionSeconds, error)) return false;
         } else if (option == "--scenario") {
             const std::vector<std::string> names = sim::cMotionScenario::Names();
             if (std::find(names.begin(), names.end(), value) == names.end()) {

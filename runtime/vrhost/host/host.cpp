@@ -72,6 +72,9 @@ void cHost::LoadDriver(const std::string& folderOrLibrary) {
         mSettings->LoadDefaultsFile(location.folder / "resources" / "settings" / "default.vrsettings");
     }
     if (!mOptions.settingsFile.empty()) mSettings->LoadUserFile(fs::u8path(mOptions.settingsFile));
+    if (mOptions.predictDirectPoses) {
+        mSettings->SetBool(("driver_" + location.name).c_str(), "predictDirectPoses", true, nullptr);
+    }
     if (!mOptions.logFile.empty()) mLog->OpenFile(fs::u8path(mOptions.logFile));
     if (!mOptions.posesCsvFile.empty()) {
         mPoseCsv = std::make_unique<cPoseCsvWriter>(fs::u8path(mOptions.posesCsvFile));
@@ -126,9 +129,7 @@ void cHost::RunFrames(uint64_t count) {
     auto next = std::chrono::steady_clock::now();
     const double start = halvex::platform::NowSeconds();
     for (uint64_t i = 0; i < count; ++i) {
-        mServerDriverHost->ActivatePending();
-        mProvider->RunFrame();
-        ++mFrames;
+        RunOneFrame();
         next += period;
         const auto now = std::chrono::steady_clock::now();
         if (next < now - period) next = now;  // fell behind: do not catch up in a burst
@@ -149,15 +150,20 @@ void cHost::RunFor(double seconds, const std::atomic<bool>* stop) {
     auto next = begin;
     const double start = halvex::platform::NowSeconds();
     while (!(stop && stop->load()) && !(limited && std::chrono::steady_clock::now() >= end)) {
-        mServerDriverHost->ActivatePending();
-        mProvider->RunFrame();
-        ++mFrames;
+        RunOneFrame();
         next += period;
         const auto now = std::chrono::steady_clock::now();
         if (next < now - period) next = now;
         halvex::platform::SleepUntil(limited && next > end ? end : next);
     }
     mRunSeconds = mRunSeconds.load() + (halvex::platform::NowSeconds() - start);
+}
+
+void cHost::RunOneFrame() {
+    mServerDriverHost->ActivatePending();
+    mProvider->RunFrame();
+    ++mFrames;
+    if (mWorld) mWorld->Truth().OnDisplayRefresh(halvex::platform::NowSeconds());
 }
 
 void cHost::Cleanup() {
@@ -220,6 +226,7 @@ std::string cHost::Summary() const {
     if (mWorld) {
         data.scenario = mOptions.scenario;
         data.settleSeconds = mOptions.settleSeconds;
+        data.displayPredictionSeconds = mOptions.displayPredictionSeconds;
         data.accuracy = AccuracyReports();
         data.imuStreams = ImuStreamStats();
     }

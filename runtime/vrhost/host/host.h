@@ -92,6 +92,8 @@ public:
 
 private:
     void SetUpSimulatedHmd();
+    // Activation, RunFrame, and the display refresh of the truth comparison.
+    void RunOneFrame();
 
     sHostOptions mOptions;
     sDriverLocation mLocation;

@@ -55,6 +55,11 @@ struct sHostOptions {
     // Poses of a device in its first seconds after its first valid pose are not
     // compared with the truth: the filter is still settling.
     double settleSeconds = 1.0;
+    // At each frame (a display refresh) the truth comparison also looks at what the
+    // wearer sees: the newest poses carried forward this long past the refresh.
+    double displayPredictionSeconds = 0.0;
+    // Sets "predictDirectPoses" true in the driver's section, over the settings file.
+    bool predictDirectPoses = false;
 };
 
 }  // namespace vrhost

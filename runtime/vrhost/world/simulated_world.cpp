@@ -23,7 +23,8 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
                                  cPropertyStore& properties, cIOBuffer& ioBuffer)
     : mOptions(options),
       mProperties(properties),
-      mTruth(std::make_unique<cTruthComparison>(options.scenario, options.settleSeconds)) {
+      mTruth(std::make_unique<cTruthComparison>(options.scenario, options.settleSeconds,
+                                                          options.displayPredictionSeconds)) {
     const SettingsSection overrides = settings.Section(kOverridesSection);
     for (const sTrackedBodySlot& slot : TrackedBodySlots()) {
         // An empty slot (ID 0) has no device; the headset still moves and has its IMU.

@@ -12,6 +12,7 @@
 #include "platform/sleep.h"
 #include "sim/motion_scenario.h"
 #include "sim/tracking_geometry.h"
+#include "idle_device.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -157,18 +158,6 @@ TEST(DisplayTimeComparisonTest, OnlyASettledValidNewestPoseIsShown) {
     EXPECT_LT(report.displayOrientationRmsDeg, 1e-6);
 }
 
-class cIdleDevice final : public vr::ITrackedDeviceServerDriver {
-public:
-    vr::EVRInitError Activate(uint32_t) override { return vr::VRInitError_None; }
-    void Deactivate() override {}
-    void EnterStandby() override {}
-    void* GetComponent(const char*) override { return nullptr; }
-    void DebugRequest(const char*, char* response, uint32_t size) override {
-        if (size > 0) response[0] = '\0';
-    }
-    vr::DriverPose_t GetPose() override { return vr::DriverPose_t{}; }
-};
-
 // The host's frames are the display refreshes; its options reach the driver's settings.
 TEST(DisplayTimeComparisonTest, HostFramesAreTheRefreshesAndTheSummaryShowsThem) {
     vrhost_test::cScratchFolder scratch;
@@ -187,7 +176,7 @@ TEST(DisplayTimeComparisonTest, HostFramesAreTheRefreshesAndTheSummaryShowsThem)
     EXPECT_TRUE(host.Settings().GetBool("driver_fake", "predictDirectPoses", &error));
     EXPECT_EQ(error, vr::VRSettingsError_None);
     ASSERT_EQ(host.Init(), vr::VRInitError_None);
-    cIdleDevice headDevice;
+    vrhost_test::cIdleDevice headDevice;
     ASSERT_TRUE(host.ServerDriverHost().TrackedDeviceAdded("halvex-head", vr::TrackedDeviceClass_GenericTracker,
                                                            &headDevice));
 

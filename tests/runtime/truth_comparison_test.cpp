@@ -12,6 +12,7 @@
 #include "platform/sleep.h"
 #include "sim/motion_scenario.h"
 #include "sim/tracking_geometry.h"
+#include "idle_device.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -179,18 +180,6 @@ TEST(QuantileHistogramTest, QuantilesWithinTheResolution) {
     EXPECT_DOUBLE_EQ(signedValues.Quantile(0.8), 0.0);
 }
 
-class cIdleDevice final : public vr::ITrackedDeviceServerDriver {
-public:
-    vr::EVRInitError Activate(uint32_t) override { return vr::VRInitError_None; }
-    void Deactivate() override {}
-    void EnterStandby() override {}
-    void* GetComponent(const char*) override { return nullptr; }
-    void DebugRequest(const char*, char* response, uint32_t size) override {
-        if (size > 0) response[0] = '\0';
-    }
-    vr::DriverPose_t GetPose() override { return vr::DriverPose_t{}; }
-};
-
 // Through the host as a driver submits: the truth is taken at host time plus the
 // pose's offset, and the summary carries the result.
 TEST(TruthComparisonTest, HostComparesSubmittedPosesWithTheTruth) {
@@ -206,7 +195,7 @@ TEST(TruthComparisonTest, HostComparesSubmittedPosesWithTheTruth) {
     vrhost::cHost host(options);
     host.LoadDriver(vrhost_test::FakeDriverFolder().u8string());
     ASSERT_EQ(host.Init(), vr::VRInitError_None);
-    cIdleDevice headDevice, controllerDevice;
+    vrhost_test::cIdleDevice headDevice, controllerDevice;
     vrhost::cServerDriverHost& server = host.ServerDriverHost();
     ASSERT_TRUE(server.TrackedDeviceAdded("halvex-head", vr::TrackedDeviceClass_GenericTracker, &headDevice));
     ASSERT_TRUE(server.TrackedDeviceAdded("halvex-controller-a", vr::TrackedDeviceClass_GenericTracker, &controllerDevice));

@@ -1,14 +1,18 @@
 // The device class for an Oculus headset: optical position with the headset's own
-// orientation samples, which a child program hands over through shared memory.
+// orientation samples, which a child program hands over through shared memory and
+// the process-wide link delivers to every Oculus device.
 #pragma once
 
 #include "devices/device_base.h"
+#include "devices/oculus_link.h"
+#include "devices/orientation_corrector.h"
 
 #include <cfloat>
 
-class cHalvexOculusDevice : public cHalvexDevice_Base {
+class cHalvexOculusDevice : public cHalvexDevice_Base, public halvex::oculus::cIChildSampleSink {
 public:
-    cHalvexOculusDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial);
+    cHalvexOculusDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial,
+                        halvex::oculus::cOculusLink* link = &halvex::oculus::TheOculusLink());
     ~cHalvexOculusDevice() override;
 
     vr::EVRInitError Activate(uint32_t unObjectId) override;
@@ -17,12 +21,18 @@ public:
     void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                        double latency) override;
 
-private:
-    // The shared-memory reader; its body arrives with the child-process link.
-    void StartIpcThread();
+    // The corrected headset orientation (x, y, z, w) and angular velocity go out as a pose.
+    void UpdateInertial(const double orientation[4], const double angularVelocity[3]);
+    void ProcessChildSample(const halvex::oculus::sOculusImuSample& sample, double sampleTime) override;
 
+    const cOrientationCorrector& Corrector() const { return mCorrector; }
+
+private:
+    halvex::oculus::cOculusLink* mLink;
+    bool mAttached = false;  // runtime thread only
     double mLastOpticalSampleTime = -DBL_MAX;
     double mLastImuSampleTime = -DBL_MAX;
     bool mCorrectionEnabled = true;
+    cOrientationCorrector mCorrector;
     double mClockOffset = 0.0;
 };

@@ -1,0 +1,158 @@
+#include "process_probe.h"
+
+#include "platform/child_process.h"
+#include "platform/module_location.h"
+#include "platform/reader_thread_priority.h"
+#include "platform/shared_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#else
+#include <process.h>
+#endif
+
+namespace {
+
+using namespace halvex::platform;
+
+// Parallel test runs on one machine must not meet in one name.
+std::string UniqueName(const char* tag) {
+#if defined(_WIN32)
+    const long long pid = _getpid();
+#else
+    const long long pid = getpid();
+#endif
+    return std::string("HalvexPlatformTest-") + tag + "-" + std::to_string(pid);
+}
+
+void SetEnvironment(const char* name, const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+std::string HelperPath() { return ThisModuleFolder() + ExecutableFileName("platform_test_child"); }
+
+bool WaitUntil(const std::function<bool()>& condition, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+TEST(SharedMemory, BothSidesSeeOneAnothersWritesByName) {
+    const std::string name = UniqueName("shared");
+    cSharedMemory creator;
+    ASSERT_TRUE(creator.CreateOrOpen(name, 53376)) << creator.LastError();
+    ASSERT_EQ(creator.Size(), 53376u);
+    cSharedMemory opener;
+    ASSERT_TRUE(opener.OpenExisting(name, 53376)) << opener.LastError();
+    static_cast<unsigned char*>(creator.Data())[53375] = 0x5A;
+    std::memcpy(opener.Data(), "ring", 4);
+    EXPECT_EQ(static_cast<unsigned char*>(opener.Data())[53375], 0x5A);
+    EXPECT_EQ(std::memcmp(creator.Data(), "ring", 4), 0);
+
+    // A second creator while the first lives opens the same memory.
+    cSharedMemory again;
+    ASSERT_TRUE(again.CreateOrOpen(name, 53376));
+    EXPECT_EQ(std::memcmp(again.Data(), "ring", 4), 0);
+}
+
+TEST(SharedMemory, OpeningAMissingNameFailsAndTheNameGoesWithItsCreator) {
+    const std::string name = UniqueName("missing");
+    cSharedMemory opener;
+    EXPECT_FALSE(opener.OpenExisting(name, 4096));
+    EXPECT_EQ(opener.LastFailure(), cSharedMemory::eFailure::Create);
+    EXPECT_EQ(opener.Data(), nullptr);
+    {
+        cSharedMemory creator;
+        ASSERT_TRUE(creator.CreateOrOpen(name, 4096));
+        EXPECT_TRUE(opener.OpenExisting(name, 4096));
+        opener.Close();
+    }
+    EXPECT_FALSE(opener.OpenExisting(name, 4096));
+}
+
+TEST(ChildProcess, EndsAreNoticedReapedAndAMissingProgramIsASpawnFailure) {
+    SetEnvironment("HALVEX_TEST_CHILD_SLEEP", "0");
+    cChildProcess child;
+    EXPECT_TRUE(child.HasEnded());  // nothing runs yet
+    ASSERT_TRUE(child.Launch(HelperPath())) << child.LastError();
+    const int64_t first = child.ProcessId();
+    EXPECT_GT(first, 0);
+    EXPECT_TRUE(WaitUntil([&] { return child.HasEnded(); }, 10.0));
+    EXPECT_FALSE(halvex::test::ProcessIsAlive(first));
+
+    EXPECT_FALSE(child.Launch(ThisModuleFolder() + ExecutableFileName("no_such_program")));
+    EXPECT_EQ(child.LastFailure(), cChildProcess::eFailure::Spawn);
+    EXPECT_NE(child.LastError(), 0);
+    EXPECT_FALSE(child.Running());
+}
+
+TEST(ChildProcess, TerminateEndsARunningChildAndRelaunchWorks) {
+    SetEnvironment("HALVEX_TEST_CHILD_SLEEP", "30");
+    cChildProcess child;
+    ASSERT_TRUE(child.Launch(HelperPath()));
+    const int64_t first = child.ProcessId();
+    EXPECT_FALSE(child.HasEnded());
+    EXPECT_TRUE(halvex::test::ProcessIsAlive(first));
+    ASSERT_TRUE(child.Launch(HelperPath()));  // a relaunch ends the previous child
+    const int64_t second = child.ProcessId();
+    EXPECT_FALSE(halvex::test::ProcessIsAlive(first));
+    child.Close();
+    EXPECT_TRUE(child.HasEnded());
+    EXPECT_FALSE(halvex::test::ProcessIsAlive(second));
+    SetEnvironment("HALVEX_TEST_CHILD_SLEEP", "0");
+}
+
+TEST(ChildProcess, NeverOutlivesAParentThatDiesWithoutCleaningUp) {
+    const std::string pidFile = ThisModuleFolder() + UniqueName("pid") + ".txt";
+    std::remove(pidFile.c_str());
+    // The helper launches its own long-sleeping child and then ends abruptly; the shell
+    // starts it because a launched child gets no arguments.
+    const std::string command =
+#if defined(_WIN32)
+        "\"\"" + HelperPath() + "\" spawn \"" + pidFile + "\" 30\"";
+#else
+        "'" + HelperPath() + "' spawn '" + pidFile + "' 30";
+#endif
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    long long grandchild = 0;
+    std::ifstream(pidFile) >> grandchild;
+    std::remove(pidFile.c_str());
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !halvex::test::ProcessIsAlive(grandchild); }, 10.0));
+}
+
+TEST(ReaderThreadPriority, ReportsWhatItReached) {
+    std::thread reader([] {
+        const cReaderThreadPriority priority;
+        const sReaderPriority& outcome = priority.Outcome();
+#if defined(_WIN32)
+        EXPECT_TRUE(outcome.classJoined || outcome.classError != 0);
+#else
+        // Either a real-time class, or the refusal's reason and a nice value no worse than before.
+        if (!outcome.timeCritical) {
+            EXPECT_NE(outcome.realTimeError, 0);
+            EXPECT_LE(outcome.niceValue, 0);
+        }
+#endif
+    });
+    reader.join();
+}
+
+}  // namespace

@@ -58,6 +58,7 @@ bool ReadChildOptions(const std::function<const char*(const char*)>& lookup,
         }
         options->mappingName = mapping;
     }
+    if (const char* pidFile = lookup("HALVEX_OCULUS_SIM_PID_FILE")) options->pidFile = pidFile;
     if (const char* lifetime = lookup("HALVEX_OCULUS_SIM_LIFETIME")) {
         char* end = nullptr;
         const double seconds = std::strtod(lifetime, &end);

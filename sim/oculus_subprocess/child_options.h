@@ -7,6 +7,7 @@
 //   HALVEX_OCULUS_SIM_BAD_INDEX_AFTER   after N samples publish a write index outside the ring
 //   HALVEX_OCULUS_SIM_MAPPING           mapping name (default the driver's)
 //   HALVEX_OCULUS_SIM_LIFETIME          seconds after which it ends by itself (default 3600)
+//   HALVEX_OCULUS_SIM_PID_FILE          file that receives its process id once it writes
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@ struct sChildOptions {
     int64_t badIndexAfter = -1;
     std::string mappingName = "HalvexOpenvrOculusSharedMemory";
     double lifetimeSeconds = 3600.0;
+    std::string pidFile;
 };
 
 // `lookup` returns the variable's value, or nullptr when unset. False with a one-line

@@ -16,6 +16,32 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Written whole under a temporary name, so a reader never sees half a number.
+void WriteProcessId(const std::string& path) {
+#if defined(_WIN32)
+    const long long id = _getpid();
+#else
+    const long long id = getpid();
+#endif
+    const std::string temporary = path + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "w");
+    if (!file) return;
+    std::fprintf(file, "%lld\n", id);
+    std::fclose(file);
+    std::remove(path.c_str());
+    std::rename(temporary.c_str(), path.c_str());
+}
+
+}  // namespace
+
 int main() {
     oculus_sim::sChildOptions options;
     std::string error;
@@ -32,6 +58,7 @@ int main() {
     }
     const auto scenario = sim::cMotionScenario::Create(options.scenario, sim::SeedForRigidBody(options.rigidBodyId));
     oculus_sim::cRingWriter ring(memory.Data());
+    if (!options.pidFile.empty()) WriteProcessId(options.pidFile);
 
     const double frequency = static_cast<double>(halvex::platform::TickFrequency());
     const double start = halvex::platform::NowSeconds();

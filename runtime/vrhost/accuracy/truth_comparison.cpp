@@ -15,6 +15,9 @@ constexpr double kRadiansToDegrees = 57.29577951308232;
 const double kNoOffset[3] = {0.0, 0.0, 0.0};
 const vr::HmdQuaternion_t kNoRotation{1.0, 0.0, 0.0, 0.0};
 
+// A * R * D as TruthWorldPose's A * R * A * D' with D' = A^-1 * D.
+sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, const vr::DriverPose_t& pose);
+
 }  // namespace
 
 sWorldPose TruthWorldPose(const sim::cMotionScenario& motion, double t, const vr::HmdQuaternion_t& driverFromHeadRotation,
@@ -35,6 +38,23 @@ sWorldPose TruthWorldPose(const sim::cMotionScenario& motion, double t, const vr
     pose.rotation[3] = q.z();
     return pose;
 }
+
+namespace {
+
+sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, const vr::DriverPose_t& pose) {
+    const vr::HmdQuaternion_t& q = pose.qDriverFromHeadRotation;
+    const Eigen::Isometry3d driverFromHead = sim::ToIsometry(
+        Eigen::Vector3d(pose.vecDriverFromHeadTranslation[0], pose.vecDriverFromHeadTranslation[1],
+                        pose.vecDriverFromHeadTranslation[2]),
+        Eigen::Quaterniond(q.w, q.x, q.y, q.z));
+    const Eigen::Isometry3d undone = Eigen::Isometry3d(sim::WorldFromTracking().conjugate()) * driverFromHead;
+    const Eigen::Quaterniond rotation(undone.rotation());
+    const vr::HmdQuaternion_t undoneRotation{rotation.w(), rotation.x(), rotation.y(), rotation.z()};
+    const double undoneTranslation[3] = {undone.translation().x(), undone.translation().y(), undone.translation().z()};
+    return TruthWorldPose(motion, t, undoneRotation, undoneTranslation);
+}
+
+}  // namespace
 
 double PositionError(const sWorldPose& a, const sWorldPose& b) {
     const double dx = a.position[0] - b.position[0];
@@ -63,6 +83,11 @@ void cTruthComparison::AddBody(const std::string& serial, int32_t rigidBodyId, b
     body.rigidBodyId = rigidBodyId;
     body.imuStream = imuStream;
     body.motion = sim::cMotionScenario::Create(mScenario, sim::SeedForRigidBody(rigidBodyId));
+}
+
+void cTruthComparison::SetDevicesReportRigidBodyFrame(bool rigidBodyFrame) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mRigidBodyFrame = rigidBodyFrame;
 }
 
 void cTruthComparison::OnPoseUpdate(const std::string& serial, const sPoseUpdate& update) {
@@ -94,7 +119,9 @@ void cTruthComparison::OnPoseUpdate(const std::string& serial, const sPoseUpdate
     body.lastCounted = update.hostTime;
 }
 
-sWorldPose cTruthComparison::TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t) {
+sWorldPose cTruthComparison::TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t) const {
+    // An Oculus-class device reads no IMU stream, whatever the overrides name.
+    if (mRigidBodyFrame) return RigidBodyFrameTruth(*body.motion, t, pose);
     return body.imuStream ? TruthWorldPose(*body.motion, t, kNoRotation, kNoOffset)
                           : TruthWorldPose(*body.motion, t, pose.qDriverFromHeadRotation, pose.vecDriverFromHeadTranslation);
 }

@@ -76,6 +76,9 @@ public:
 
     // The device with this serial shows rigid body `rigidBodyId`.
     void AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream);
+    // With an Oculus headset every device reports the rigid body's own frame, without
+    // the half turn a Lighthouse-class device adds on the right: truth = A * R(t) * D.
+    void SetDevicesReportRigidBodyFrame(bool rigidBodyFrame);
 
     void OnPoseUpdate(const std::string& serial, const sPoseUpdate& update) override;
     // A display refresh at host time `refreshTime`.
@@ -107,12 +110,13 @@ private:
     };
 
     // The world pose a runtime should show at time t for this body and pose.
-    static sWorldPose TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t);
+    sWorldPose TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t) const;
 
     const std::string mScenario;
     const double mSettleSeconds;
     const double mDisplayPredictionSeconds;
     mutable std::mutex mMutex;
+    bool mRigidBodyFrame = false;
     std::map<std::string, sBody> mBodies;
 };
 

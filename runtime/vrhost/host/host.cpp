@@ -10,6 +10,7 @@
 #include "vrhost/interfaces/resources.h"
 #include "vrhost/host/server_driver_host.h"
 #include "vrhost/interfaces/settings_store.h"
+#include "vrhost/world/oculus_headset.h"
 #include "vrhost/world/simulated_world.h"
 #include "vrhost/accuracy/summary.h"
 
@@ -86,6 +87,10 @@ void cHost::LoadDriver(const std::string& folderOrLibrary) {
     mDriverManager->SetDriver(location.name, driverHandle);
     mResources->SetDriver(location.name, location.folder);
     mContext->SetDriverHandle(driverHandle);
+
+    // An Oculus headset's samples come from the child program the driver starts from its folder.
+    if (mOptions.hmdTrackingSystem && *mOptions.hmdTrackingSystem == "oculus" && !location.folder.empty())
+        InstallOculusChild(OculusChildBesideProgram(), location.folder);
 
     mServerDriverHost->SetPoseObserver(nullptr);
     mWorld.reset();

@@ -3,6 +3,7 @@
 #include "vrhost/world/imu_calibration.h"
 #include "vrhost/world/imu_producer.h"
 #include "vrhost/world/imu_stream_paths.h"
+#include "vrhost/world/oculus_headset.h"
 #include "vrhost/interfaces/io_buffer.h"
 #include "vrhost/interfaces/property_store.h"
 #include "vrhost/interfaces/settings_store.h"
@@ -34,6 +35,10 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
         if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "lighthouse") {
             paths.push_back(HeadsetImuStreamPath(options.hmdSerial));
             ownStream = true;
+        }
+        if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "oculus") {
+            ConfigureOculusChild(options.scenario, id);
+            mTruth->SetDevicesReportRigidBodyFrame(true);
         }
         for (const auto& [key, value] : overrides) {
             if (id == 0 || value.kind != sSettingValue::eKind::String || value.text.empty()) continue;

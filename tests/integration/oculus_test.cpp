@@ -1,0 +1,167 @@
+// The Oculus device class end to end: the driver folder in the stand-in runtime with
+// a simulated Oculus headset, whose samples come from the stand-in child program the
+// driver starts by itself, and a simulated mocap server in-process.
+#include "../platform/process_probe.h"
+#include "scenario_motion.h"
+#include "test_support.h"
+
+#include "platform/clock.h"
+#include "tessaly/server/mocap_server.h"
+#include "vrhost/accuracy/truth_comparison.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using namespace halvex::test;
+using tessaly::server::cMocapServer;
+
+constexpr int32_t kHeadId = 3;
+constexpr int32_t kControllerAId = 5;
+constexpr int32_t kControllerBId = 6;
+
+struct sSession {
+    std::unique_ptr<cMocapServer> server;
+    std::unique_ptr<vrhost::cHost> host;
+};
+
+sSession StartOculusSession(const std::string& trackingType) {
+    sSession session;
+    tessaly::server::sMocapServerConfig config;
+    config.frameRateHz = 120.0;
+    config.latencySeconds = 0.012;
+    session.server = std::make_unique<cMocapServer>(config);
+    for (int32_t id : {kHeadId, kControllerAId, kControllerBId})
+        session.server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion("head-turns", id));
+    std::string error;
+    EXPECT_TRUE(session.server->Start(&error)) << error;
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", session.server->DiscoveryEntry());
+
+    vrhost::sHostOptions options;
+    options.hmdTrackingSystem = "oculus";
+    options.scenario = "head-turns";
+    session.host = MakeHost({IntSetting("tessalyRigidBodyIdHead", kHeadId),
+                             IntSetting("tessalyRigidBodyIdControllerA", kControllerAId),
+                             IntSetting("tessalyRigidBodyIdControllerB", kControllerBId),
+                             StringSetting("trackingType", trackingType)},
+                            options);
+    EXPECT_EQ(session.host->Init(), vr::VRInitError_None);
+    return session;
+}
+
+size_t ValidUpdatesAfter(const vrhost::cHost& host, double since) {
+    size_t count = 0;
+    for (const auto& update : host.PoseUpdates())
+        if (update.hostTime > since && update.pose.poseIsValid) ++count;
+    return count;
+}
+
+int64_t ReadProcessId(const std::string& path) {
+    long long id = 0;
+    std::ifstream(path) >> id;
+    return id;
+}
+
+void KillProcess(int64_t processId) {
+#if defined(_WIN32)
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId));
+    ASSERT_NE(process, nullptr);
+    TerminateProcess(process, 9);
+    CloseHandle(process);
+#else
+    ASSERT_EQ(kill(static_cast<pid_t>(processId), SIGKILL), 0);
+#endif
+}
+
+TEST(Oculus, OneChildCarriesEveryDeviceWithTheHeadsetsOrientationCorrectedTowardsOptical) {
+    sSession session = StartOculusSession("Standard");
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "IPC established with Oculus") >= 1; },
+                         15.0));
+    host.RunFor(4.0);
+    const auto log = host.Log();
+    EXPECT_EQ(CountLinesContaining(log, "Invoking Oculus child process with command line: '"), 1u);
+    EXPECT_EQ(CountLinesContaining(log, "Activating Halvex Oculus Device\n"), 3u);
+    EXPECT_EQ(CountLinesContaining(log, "Lost communication"), 0u);
+
+    const auto reports = host.AccuracyReports();
+    ASSERT_EQ(reports.size(), 3u);
+    for (const auto& report : reports) {
+        ASSERT_GT(report.samples, 1000u) << report.serial;
+        // One pose per headset sample, for every device.
+        EXPECT_GT(report.updatesPerSecond, 500.0) << report.serial;
+        EXPECT_LT(report.positionRmsMm, 30.0) << report.serial;
+        if (report.serial == "halvex-head") {
+            EXPECT_LT(report.orientationRmsDeg, 2.0);
+        }
+    }
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Oculus, HalvexOnlySubmitsNoPoseAtAll) {
+    sSession session = StartOculusSession("HalvexOnly");
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "IPC established with Oculus") >= 1; },
+                         15.0));
+    host.RunFor(2.0);
+    EXPECT_TRUE(host.PoseUpdates().empty());
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Oculus, AKilledChildIsRestartedPosesResumeAndNoChildOutlivesTheSession) {
+    const std::string pidFile =
+        (std::filesystem::temp_directory_path() / ("halvex-oculus-child-" + std::to_string(static_cast<long long>(
+                                                        halvex::platform::NowTicks())) + ".pid"))
+            .u8string();
+    SetEnvironment("HALVEX_OCULUS_SIM_PID_FILE", pidFile);
+    sSession session = StartOculusSession("Standard");
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return ValidUpdatesAfter(host, 0.0) > 500; }, 15.0));
+    const int64_t first = ReadProcessId(pidFile);
+    ASSERT_GT(first, 0);
+    std::remove(pidFile.c_str());
+
+    KillProcess(first);
+    const double killedAt = halvex::platform::NowSeconds();
+    ASSERT_TRUE(RunUntil(host, [&] {
+        return CountLinesContaining(host.Log(), "IPC re-established with Oculus subprocess.\n") >= 1 &&
+               ValidUpdatesAfter(host, halvex::platform::NowSeconds() - 0.05) > 10;
+    }, 10.0));
+    // The reader notices within a poll, and the new child writes within its first milliseconds.
+    double resumedAt = 0.0;
+    for (const auto& update : host.PoseUpdates())
+        if (update.hostTime > killedAt + 0.05 && update.pose.poseIsValid) {
+            resumedAt = update.hostTime;
+            break;
+        }
+    EXPECT_GT(resumedAt, 0.0);
+    EXPECT_LT(resumedAt - killedAt, 1.0);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Lost communication with Oculus child process; restarting...\n"), 1u);
+
+    const int64_t second = ReadProcessId(pidFile);
+    ASSERT_GT(second, 0);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(ProcessIsAlive(second));
+    host.Cleanup();
+    session.server->Stop();
+    EXPECT_FALSE(ProcessIsAlive(second));
+    std::remove(pidFile.c_str());
+    SetEnvironment("HALVEX_OCULUS_SIM_PID_FILE", "");
+}
+
+}  // namespace

@@ -65,8 +65,22 @@ void cOrientationCorrector::AddOpticalOrientation(const Eigen::Quaternionf& orie
     mLastOpticalTime = time;
 }
 
-Eigen::Quaternionf cOrientationCorrector::HeadsetOrientationAt(double /*time*/) const {
-    return mHistory[mNewest].orientation;
+// The optical sample is the optical latency old when it arrives: pairing it with the
+// newest headset sample would carry the rotation of that latency into every pose.
+Eigen::Quaternionf cOrientationCorrector::HeadsetOrientationAt(double time) const {
+    int32_t newer = mNewest;
+    if (time >= mHistory[newer].time) return mHistory[newer].orientation;
+    for (int32_t age = 1; age < mCount; ++age) {
+        const int32_t older = (mNewest + age) % kHistorySize;
+        if (mHistory[older].time <= time) {
+            const double span = mHistory[newer].time - mHistory[older].time;
+            const float fraction = span > 0.0 ? static_cast<float>((time - mHistory[older].time) / span) : 1.0f;
+            return NormalisedIfNonzero(
+                SlerpShorterArc(mHistory[older].orientation, mHistory[newer].orientation, fraction));
+        }
+        newer = older;
+    }
+    return mHistory[newer].orientation;  // older than the whole history: its oldest entry
 }
 
 Eigen::Quaternionf cOrientationCorrector::CorrectedOrientation() const {

@@ -18,7 +18,8 @@ public:
 
     // A headset sample (the headset runtime's frame) at `time`, in the optical clock.
     void AddImuOrientation(const Eigen::Quaternionf& orientation, double time);
-    // An optical orientation taken at `time`; renews the correction once a headset sample exists.
+    // An optical orientation taken at `time`; renews the correction once a headset sample
+    // exists, paired with the headset's orientation at that same time.
     void AddOpticalOrientation(const Eigen::Quaternionf& orientation, double time);
     // The newest headset orientation mapped into the optical frame; before any headset
     // sample, the newest optical orientation.

@@ -126,6 +126,27 @@ TEST(OrientationCorrector, HistoryKeepsTheNewestHundredAcrossTheWrap) {
     EXPECT_NEAR(AngleBetween(corrector.CorrectedOrientation(), optical), 0.201f, 1e-3f);
 }
 
+TEST(OrientationCorrector, PairsEachOpticalSampleWithTheHeadsetAtTheOpticalSamplesOwnTime) {
+    // A head turning at 3 rad/s; headset samples every millisecond, optical samples
+    // 12.5 ms old when they arrive, between two headset samples.
+    const Quaternionf worldOffset = About({0, 1, 0}, 0.7f);
+    const auto headsetAt = [](double t) { return About({0, 1, 0}, static_cast<float>(3.0 * t)); };
+    const auto opticalAt = [&](double t) { return worldOffset * headsetAt(t) * kAlignment; };
+    cOrientationCorrector corrector;
+    for (int i = 0; i <= 250; ++i) {
+        const double now = 0.001 * i;
+        corrector.AddImuOrientation(headsetAt(now), now);
+        if (i >= 20 && i % 8 == 0) {
+            corrector.AddOpticalOrientation(opticalAt(now - 0.0125), now - 0.0125);
+            EXPECT_LT(AngleBetween(corrector.CorrectedOrientation(), opticalAt(now)), 2e-4f) << i;
+        }
+    }
+    // Older than the whole history (samples 151 to 250): the oldest entry stands in.
+    corrector.AddOpticalOrientation(opticalAt(0.0), 0.0);
+    EXPECT_LT(AngleBetween(corrector.Correction(), worldOffset * About({0, 1, 0}, -3.0f * 0.151f)), 2e-4f);
+    EXPECT_TRUE(corrector.CorrectedOrientation().coeffs().allFinite());
+}
+
 TEST(OrientationCorrector, ZeroQuaternionsNeverTurnIntoNotANumber) {
     cOrientationCorrector corrector;
     corrector.AddImuOrientation(Quaternionf(0.0f, 0.0f, 0.0f, 0.0f), 0.0);

@@ -105,7 +105,9 @@ TEST(Oculus, OneChildCarriesEveryDeviceWithTheHeadsetsOrientationCorrectedToward
         EXPECT_GT(report.updatesPerSecond, 500.0) << report.serial;
         EXPECT_LT(report.positionRmsMm, 30.0) << report.serial;
         if (report.serial == "halvex-head") {
-            EXPECT_LT(report.orientationRmsDeg, 2.0);
+            // Paired at the optical sample's own time, the correction carries no latency:
+            // paired with the newest headset sample it would be near the optical-only 1.4 degrees.
+            EXPECT_LT(report.orientationRmsDeg, 1.0);
         }
     }
     host.Cleanup();

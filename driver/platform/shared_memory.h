@@ -32,6 +32,8 @@ public:
 
 private:
     bool Fail(eFailure failure, int error);
+    // Maps `size` bytes of the opened memory; the last step of both ways in.
+    bool MapOpened(std::size_t size);
 
     void* mData = nullptr;
     std::size_t mSize = 0;

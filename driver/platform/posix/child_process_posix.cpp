@@ -71,7 +71,10 @@ bool cChildProcess::Launch(const std::string& executablePath) {
 bool cChildProcess::HasEnded() {
     if (!mRunning) return true;
     int status = 0;
-    const pid_t result = waitpid(static_cast<pid_t>(mProcessId), &status, WNOHANG);
+    pid_t result;
+    do {
+        result = waitpid(static_cast<pid_t>(mProcessId), &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
     if (result == 0) return false;
     // Reaped, or no longer our child (someone else reaped it): either way it is gone.
     mRunning = false;

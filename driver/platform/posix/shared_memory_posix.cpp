@@ -32,12 +32,7 @@ bool cSharedMemory::CreateOrOpen(const std::string& name, std::size_t size) {
     // A name left behind by a process that died may be smaller; never shrink a larger one.
     if (static_cast<std::size_t>(status.st_size) < size && ftruncate(mFd, static_cast<off_t>(size)) != 0)
         return Fail(eFailure::Create, errno);
-    void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, mFd, 0);
-    if (data == MAP_FAILED) return Fail(eFailure::Map, errno);
-    mData = data;
-    mSize = size;
-    mFailure = eFailure::None;
-    return true;
+    return MapOpened(size);
 }
 
 bool cSharedMemory::OpenExisting(const std::string& name, std::size_t size) {
@@ -47,6 +42,10 @@ bool cSharedMemory::OpenExisting(const std::string& name, std::size_t size) {
     struct stat status {};
     if (fstat(mFd, &status) != 0) return Fail(eFailure::Create, errno);
     if (static_cast<std::size_t>(status.st_size) < size) return Fail(eFailure::Map, EINVAL);
+    return MapOpened(size);
+}
+
+bool cSharedMemory::MapOpened(std::size_t size) {
     void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, mFd, 0);
     if (data == MAP_FAILED) return Fail(eFailure::Map, errno);
     mData = data;

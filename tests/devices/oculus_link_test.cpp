@@ -123,7 +123,8 @@ TEST_F(OculusLink, AChildThatExitsIsRelaunchedAndTheCountsCarryOn) {
     EXPECT_EQ(mLog.CountContaining("IPC established with Oculus subprocess.\n"), 1);
     // Each child writes on the shared clock: the sequence goes on increasing across relaunches.
     EXPECT_TRUE(StrictlyIncreasing(sink.Timestamps()));
-    EXPECT_EQ(link.SampleCount(), sink.Count());
+    // The process-wide count goes on across children (and past the detach, to no one).
+    EXPECT_GE(link.SampleCount(), sink.Count());
 }
 
 TEST_F(OculusLink, AChildThatDiesAtOnceIsRelaunchedEverMoreSlowly) {

@@ -41,7 +41,10 @@ void InstallOculusChild(const fs::path& program, const fs::path& driverFolder) {
         throw cHostError("--hmd oculus: the stand-in child " + program.u8string() + " is missing (build target " +
                          "halvex_oculus_subprocess)");
     if (fs::exists(target, error) && SameContents(program, target)) return;
-    fs::copy_file(program, target, fs::copy_options::overwrite_existing, error);
+    // Removed first: some standard libraries refuse to overwrite on Windows.
+    fs::remove(target, error);
+    error.clear();
+    fs::copy_file(program, target, error);
     if (error)
         throw cHostError("--hmd oculus: cannot install the stand-in child as " + target.u8string() + ": " +
                          error.message());

@@ -1,5 +1,6 @@
 #include "core/device_provider.h"
 
+#include "core/callback_boundary.h"
 #include "core/driver_log.h"
 #include "core/driver_time.h"
 #include "core/host_interfaces.h"
@@ -55,7 +56,29 @@ cHalvexDeviceProvider& TheDeviceProvider() {
 
 double cHalvexDeviceProvider::DriverTimeNow() const { return halvex::DriverTimeNow(mQpcFrequencyDouble); }
 
+namespace {
+
+halvex::cCallbackBoundary gInitBoundary("Init");
+halvex::cCallbackBoundary gCleanupBoundary("Cleanup");
+
+}  // namespace
+
 vr::EVRInitError cHalvexDeviceProvider::Init(vr::IVRDriverContext* pDriverContext) {
+    // A second Init would assign over the running watchdog thread, which ends the
+    // whole host process, and leak the running discovery: refuse it.
+    if (mReconnectThread.joinable()) {
+        DriverLog("Init called again without Cleanup; ignored\n");
+        return vr::VRInitError_Init_AlreadyRunning;
+    }
+    vr::EVRInitError result = vr::VRInitError_Init_Internal;
+    const bool completed = gInitBoundary.Run([&] { result = InitSteps(pDriverContext); });
+    // Whatever had started before the failure stops again; the devices stay with
+    // the runtime, which may hold them already, until Cleanup.
+    if (!completed) gInitBoundary.Run([&] { StopStreaming(); });
+    return result;
+}
+
+vr::EVRInitError cHalvexDeviceProvider::InitSteps(vr::IVRDriverContext* pDriverContext) {
     vr::EVRInitError result = vr::VRInitError_None;
     if (pDriverContext) {
         const vr::EVRInitError contextError = halvex::host::InitServerDriverContext(pDriverContext);
@@ -82,10 +105,11 @@ vr::EVRInitError cHalvexDeviceProvider::Init(vr::IVRDriverContext* pDriverContex
 }
 
 void cHalvexDeviceProvider::Cleanup() {
-    StopStreaming();
+    gCleanupBoundary.Run([&] { StopStreaming(); });
     for (const sSlot& slot : kSlots) {
-        delete (this->*slot.device);
+        cIHalvexDevice* device = this->*slot.device;
         this->*slot.device = nullptr;
+        gCleanupBoundary.Run([&] { delete device; });
     }
     halvex::RemoveDriverLogSink();
 }

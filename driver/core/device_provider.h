@@ -31,6 +31,9 @@ public:
     void EnterStandby() override {}
     void LeaveStandby() override {}
 
+    // Init's work, run behind Init's guards against a second call and exceptions.
+    vr::EVRInitError InitSteps(vr::IVRDriverContext* pDriverContext);
+
     // Driver time in seconds on the counter whose frequency Init read.
     double DriverTimeNow() const;
 
@@ -47,8 +50,11 @@ public:
     bool ConnectTessaly(sTessalyClientConnectParams& params);
     bool SubscribeRigidBody(int32_t id);
     void TeardownClient();
-    void StartDiscovery();
+    // False (and nothing marked running) when the library could not start one.
+    bool StartDiscovery();
     void EndDiscovery();
+    // A client that is not being set up and has not shown a frame for the stale time.
+    bool ClientIsStale() const;
     void OnServerDiscovered(const sDiscoveredServer* server);
     void ReconnectThreadProc();
     static void OnFrameReceived(sFrameOfMocapData* frame, void* userData);
@@ -82,6 +88,11 @@ public:
     std::thread mReconnectThread;
     std::atomic<bool> mStopReconnect{false};
     std::atomic<double> mLastFrameTime{DBL_MAX};
+    // Set while ConnectTessaly still uses the client it stored: the watchdog leaves it alone.
+    std::atomic<bool> mConnecting{false};
+    // The library call that starts a discovery; tests put a failing one in its place.
+    using DiscoveryStartFunc = ErrorCode (*)(TessalyDiscoveryHandle*, TessalyServerDiscoveryCallbackFunc, void*);
+    DiscoveryStartFunc mStartDiscoveryCall = &Tessaly_CreateAsyncServerDiscovery;
 };
 
 // The one provider of the library, handed out by HmdDriverFactory.

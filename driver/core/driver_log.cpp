@@ -1,5 +1,7 @@
 #include "core/driver_log.h"
 
+#include "core/callback_boundary.h"
+
 #include <openvr_driver.h>
 
 #include <atomic>
@@ -10,6 +12,8 @@ namespace {
 
 // Written by Init and Cleanup only, but read from every driver thread.
 std::atomic<vr::IVRDriverLog*> gLogSink{nullptr};
+
+halvex::cCallbackBoundary gLibraryLogBoundary("the streaming library's log callback");
 
 }  // namespace
 
@@ -41,11 +45,13 @@ bool HasDriverLogSink() { return gLogSink.load(std::memory_order_acquire) != nul
 
 void TessalyLogCallback(int32_t level, const char* message) {
     const char* text = message ? message : "";
-    switch (level) {
-        case 1: DriverLog("TessalyLib [DEBUG]: %s\n", text); break;
-        case 2: DriverLog("TessalyLib [INFO] : %s\n", text); break;
-        case 3: DriverLog("TessalyLib [WARN] : %s\n", text); break;
-        case 4: DriverLog("TessalyLib [ERROR]: %s\n", text); break;
-        default: DriverLog("TessalyLib [?????]: %s\n", text); break;
-    }
+    gLibraryLogBoundary.Run([&] {
+        switch (level) {
+            case 1: DriverLog("TessalyLib [DEBUG]: %s\n", text); break;
+            case 2: DriverLog("TessalyLib [INFO] : %s\n", text); break;
+            case 3: DriverLog("TessalyLib [WARN] : %s\n", text); break;
+            case 4: DriverLog("TessalyLib [ERROR]: %s\n", text); break;
+            default: DriverLog("TessalyLib [?????]: %s\n", text); break;
+        }
+    });
 }

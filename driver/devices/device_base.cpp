@@ -4,6 +4,7 @@
 #include "core/driver_log.h"
 #include "core/host_interfaces.h"
 #include "core/property_access.h"
+#include "devices/pose_validity.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +45,17 @@ cHalvexDevice_Base::cHalvexDevice_Base(cHalvexDeviceProvider* provider, eSemanti
       mPose(sDefaultPose) {}
 
 vr::DriverPose_t cHalvexDevice_Base::GetPose() {
-    std::lock_guard<std::mutex> lock(mPoseMutex);
-    return mPose;
+    vr::DriverPose_t pose;
+    {
+        std::lock_guard<std::mutex> lock(mPoseMutex);
+        pose = mPose;
+    }
+    // Whatever path wrote it, a pose with a NaN in it is never handed out as valid.
+    if (pose.poseIsValid && !halvex::PoseIsUsable(pose)) {
+        pose.poseIsValid = false;
+        pose.result = vr::TrackingResult_Calibrating_InProgress;
+    }
+    return pose;
 }
 
 void* cHalvexDevice_Base::GetComponent(const char* /*pchComponentNameAndVersion*/) { return nullptr; }

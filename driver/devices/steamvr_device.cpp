@@ -1,8 +1,10 @@
 #include "devices/steamvr_device.h"
 
+#include "core/callback_boundary.h"
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "core/host_interfaces.h"
+#include "devices/pose_validity.h"
 #include "platform/thread_priority.h"
 
 #include <cmath>
@@ -19,6 +21,9 @@ std::atomic<int32_t> gDirectOpticalSamples{0};
 std::atomic<int32_t> gUpdateInertialCalls{0};
 std::atomic<int32_t> gSensorFusionCalls{0};
 
+halvex::cCallbackBoundary gActivateBoundary("Activate of a Lighthouse device");
+halvex::cCallbackBoundary gImuThreadBoundary("a Lighthouse device's IMU thread");
+
 int32_t Count(std::atomic<int32_t>& counter) { return counter.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 bool EveryHundredth(int32_t count) { return count % 100 == 0; }
@@ -26,11 +31,6 @@ bool EveryHundredth(int32_t count) { return count % 100 == 0; }
 // The controllers' IMU sits ahead of and below the grip until the stream tells otherwise.
 const vr::HmdQuaternion_t kControllerDriverFromHeadRotation = {0.9238795, 0.3826834, 0.0, 0.0};
 const vr::HmdVector3d_t kControllerDriverFromHeadTranslation = {{0.0, 0.04, -0.05}};
-
-bool OrientationIsUsable(const vr::HmdQuaternion_t& q) {
-    const double norm2 = q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z;
-    return std::isfinite(norm2) && norm2 > 0.0;
-}
 
 bool PositionIsUsable(const double v[3]) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
 
@@ -87,12 +87,18 @@ cHalvexSteamvrDevice::~cHalvexSteamvrDevice() {
 }
 
 vr::EVRInitError cHalvexSteamvrDevice::Activate(uint32_t unObjectId) {
-    ActivateCommon(unObjectId, "Activating Halvex SteamVR Device", true);
-    mRecording = mProvider->mRecordRawData;
-    if (DebugLogging()) DriverLog("HalvexSteamVRDevice: Activate: call cHalvexSteamVRDevice::ThreadProc_ImuThread");
-    StartImuThread([this] { ThreadProc_ImuThread(); });
-    halvex::platform::SetThreadTimeCritical(mImuThread);
-    return vr::VRInitError_None;
+    vr::EVRInitError result = vr::VRInitError_Driver_Failed;
+    gActivateBoundary.Run([&] {
+        // Activated twice without Deactivate: a second thread must not replace a running one.
+        Deactivate();
+        ActivateCommon(unObjectId, "Activating Halvex SteamVR Device", true);
+        mRecording.store(mProvider->mRecordRawData);
+        if (DebugLogging()) DriverLog("HalvexSteamVRDevice: Activate: call cHalvexSteamVRDevice::ThreadProc_ImuThread");
+        StartImuThread([this, unObjectId] { gImuThreadBoundary.Run([&] { ThreadProc_ImuThread(unObjectId); }); });
+        halvex::platform::SetThreadTimeCritical(mImuThread);
+        result = vr::VRInitError_None;
+    });
+    return result;
 }
 
 void cHalvexSteamvrDevice::Deactivate() {
@@ -128,8 +134,14 @@ void cHalvexSteamvrDevice::UpdateOptical(const double position[3], const double 
 
     const Eigen::Quaterniond received(orientation[3], orientation[0], orientation[1], orientation[2]);
     const Eigen::Vector3d p(position[0], position[1], position[2]);
+    // Recorded as received, unusable or not: a bad input is what a recording is for.
+    if (mRecording.load()) {
+        mOpticalRawRing.push(halvex::sRawRecord{DriverTimeNow(), sampleTime, 1.0, p.x(), p.y(), p.z(), received.w(),
+                                                received.x(), received.y(), received.z()});
+    }
     // An all-zero or non-finite sample would poison the filter or the pose: drop it.
-    if (!OrientationIsUsable({received.w(), received.x(), received.y(), received.z()}) || !PositionIsUsable(position)) {
+    if (!halvex::OrientationIsUsable({received.w(), received.x(), received.y(), received.z()}) ||
+        !PositionIsUsable(position) || !std::isfinite(sampleTime)) {
         const uint32_t dropped = mDroppedInvalidPoses.fetch_add(1, std::memory_order_relaxed) + 1;
         if (DebugLogging()) DriverLog("%s dropped an optical sample with an invalid pose (%u so far)", mName.c_str(), dropped);
         return;
@@ -145,14 +157,10 @@ void cHalvexSteamvrDevice::UpdateOptical(const double position[3], const double 
     }
     const Eigen::Isometry3d imuPose = opticalPose * imuToHead;
 
-    if (mRecording) {
-        mOpticalRawRing.push(halvex::sRawRecord{DriverTimeNow(), sampleTime, 1.0, p.x(), p.y(), p.z(), received.w(),
-                                                received.x(), received.y(), received.z()});
-    }
-
     if (mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly) {
         std::lock_guard<std::mutex> lock(mFilterMutex);
-        if (mRecording) PushFilterRecord(DriverTimeNow(), 0);
+        const bool recording = mRecording.load();
+        if (recording) PushFilterRecord(DriverTimeNow(), 0);
         const int32_t fused = Count(gFusionOpticalSamples);
         if (DebugLogging() && EveryHundredth(fused))
             DriverLog("sem%d: Add Optical Sample to Sensor Fusion callCount=%d", static_cast<int>(mSemantic), callCount);
@@ -163,7 +171,7 @@ void cHalvexSteamvrDevice::UpdateOptical(const double position[3], const double 
                                              imuOrientation.w()};
         mFusionFilter.AddOpticalSample(filterPosition, 1e-6, filterOrientation, 0.010000000000000002, sampleTime, 0.0);
         mLastOpticalSampleTime.store(sampleTime);
-        if (mRecording) PushFilterRecord(DriverTimeNow(), 1);
+        if (recording) PushFilterRecord(DriverTimeNow(), 1);
         return;
     }
 
@@ -235,7 +243,8 @@ bool cHalvexSteamvrDevice::SubmitPoseUpdateSensorFusion() {
         std::lock_guard<std::mutex> filterLock(mFilterMutex);
         std::lock_guard<std::mutex> poseLock(mPoseMutex);
         const halvex::cFusionFilter& filter = mFusionFilter;
-        if (filter.BufferCount() == 0) return false;
+        // A non-finite state never reaches the pose; the IMU thread rebuilds the filter.
+        if (filter.BufferCount() == 0 || !filter.IsFinite()) return false;
         const auto& state = filter.mState;
         const Eigen::Vector3d rate = NewestBodyRate(filter);
         for (int i = 0; i < 3; ++i) {
@@ -276,6 +285,10 @@ void cHalvexSteamvrDevice::ResetFilter() {
     std::lock_guard<std::mutex> lock(mFilterMutex);
     mFusionFilter = halvex::cFusionFilter(mFusionParams);
     mFusionFilter.SeedBiases(mFactoryAccelBias, mFactoryGyroBias);
+    // The IMU time of the last submitted pose belongs to the old filter: judged
+    // against it, the new one would be stale before it could submit, reset after
+    // reset. Until the new filter submits there is no such time.
+    mLastImuSampleTime.store(0.0);
 }
 
 void cHalvexSteamvrDevice::PushFilterRecord(double driverTime, int32_t rowType) {
@@ -284,8 +297,7 @@ void cHalvexSteamvrDevice::PushFilterRecord(double driverTime, int32_t rowType) 
 }
 
 bool cHalvexSteamvrDevice::SubmitCheckedPose(const vr::DriverPose_t& pose) {
-    // A NaN or zero orientation makes a tracked device vanish in the runtime: hold it back.
-    if (!OrientationIsUsable(pose.qRotation) || !PositionIsUsable(pose.vecPosition)) {
+    if (!halvex::PoseIsUsable(pose)) {
         const uint32_t dropped = mDroppedInvalidPoses.fetch_add(1, std::memory_order_relaxed) + 1;
         if (DebugLogging()) DriverLog("%s dropped a pose with an invalid orientation or position (%u so far)", mName.c_str(), dropped);
         return false;

@@ -35,14 +35,18 @@ public:
     void ResetFilter();
 
 private:
-    void ThreadProc_ImuThread();
+    // deviceIndex: the index this activation was given, for the recording's file names.
+    void ThreadProc_ImuThread(uint32_t deviceIndex);
     bool DeriveImuPath();
     bool FormatImuPath(const char* format, const char* part);
     bool OpenImuStream();
     void ReadImuCalibration();
     void ProcessImuSamples();
     void CheckStaleness(double now);
-    void ThreadProc_RecordThread();
+    void ThreadProc_RecordThread(uint32_t deviceIndex);
+    void RecordUntilStopped(uint32_t deviceIndex);
+    // Scales a finite sample and feeds it to the filter; AddImuSample's result.
+    bool FeedImuSample(const vr::ImuSample_t& sample);
     void StopRecordThread();
     void PushFilterRecord(double driverTime, int32_t rowType);
     // Hands the pose to the runtime unless its orientation is unusable.
@@ -64,7 +68,7 @@ private:
     halvex::sFusionFilterParams mFusionParams{0.1, 0.01, 1e-8, 1e-8};
     halvex::cFusionFilter mFusionFilter;
     std::mutex mFilterMutex;  // guards mFusionFilter; taken before mPoseMutex
-    bool mRecording = false;
+    std::atomic<bool> mRecording{false};  // set by Activate, read on the frame and IMU threads
     std::thread mRecordThread;
     std::atomic<bool> mStopRecordThread{false};
     halvex::cRecordRing<halvex::sRawRecord> mImuRawRing;
@@ -72,4 +76,6 @@ private:
     halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
     // Poses and samples held back because their orientation or position was unusable.
     std::atomic<uint32_t> mDroppedInvalidPoses{0};
+    // IMU samples with a non-finite time or reading: never fed to the filter.
+    uint32_t mDroppedImuSamples = 0;  // IMU thread only
 };

@@ -9,6 +9,7 @@
 #include "platform/sleep.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -29,17 +30,27 @@ bool ReadVector3(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProp
     return true;
 }
 
+// A scale that is not finite, or zero, would turn every reading into NaN or nothing.
+bool ScaleIsUsable(const Eigen::Vector3d& scale) { return scale.allFinite() && (scale.array() != 0.0).all(); }
+
+bool SampleIsFinite(const vr::ImuSample_t& sample) {
+    if (!std::isfinite(sample.fSampleTime)) return false;
+    for (int i = 0; i < 3; ++i)
+        if (!std::isfinite(sample.vAccel.v[i]) || !std::isfinite(sample.vGyro.v[i])) return false;
+    return true;
+}
+
 }  // namespace
 
-void cHalvexSteamvrDevice::ThreadProc_ImuThread() {
+void cHalvexSteamvrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
     if (!DeriveImuPath()) return;
     if (!OpenImuStream()) return;
     DriverLog("IMU stream opened at '%s' for device %s", mImuPath, mSerialNumber.c_str());
     ReadImuCalibration();
     ResetFilter();
-    if (mRecording) {
+    if (mRecording.load()) {
         mStopRecordThread.store(false);
-        mRecordThread = std::thread([this] { ThreadProc_RecordThread(); });
+        mRecordThread = std::thread([this, deviceIndex] { ThreadProc_RecordThread(deviceIndex); });
     }
     while (!mStopImuThread.load()) {
         ProcessImuSamples();
@@ -136,10 +147,21 @@ void cHalvexSteamvrDevice::ReadImuCalibration() {
         DriverLog("FactoryGyroBias: %+1.8e %+1.8e %+1.8e", gyroBias.x(), gyroBias.y(), gyroBias.z());
     if (ReadVector3(container, vr::Prop_ImuFactoryGyroScale_Vector3, gyroScale))
         DriverLog("FactoryGyroScale: %+1.8e %+1.8e %+1.8e", gyroScale.x(), gyroScale.y(), gyroScale.z());
+    if (!ScaleIsUsable(gyroScale)) {
+        DriverLog("FactoryGyroScale unusable; using 1");
+        gyroScale = Eigen::Vector3d::Ones();
+    }
     if (ReadVector3(container, vr::Prop_ImuFactoryAccelerometerBias_Vector3, accelBias))
         DriverLog("FactoryAccelBias: %+1.8e %+1.8e %+1.8e", accelBias.x(), accelBias.y(), accelBias.z());
     if (ReadVector3(container, vr::Prop_ImuFactoryAccelerometerScale_Vector3, accelScale))
         DriverLog("FactoryAccelScale: %+1.8e %+1.8e %+1.8e", accelScale.x(), accelScale.y(), accelScale.z());
+    if (!ScaleIsUsable(accelScale)) {
+        DriverLog("FactoryAccelScale unusable; using 1");
+        accelScale = Eigen::Vector3d::Ones();
+    }
+    // A non-finite bias would seed the filter's bias states with NaN.
+    if (!gyroBias.allFinite()) gyroBias.setZero();
+    if (!accelBias.allFinite()) accelBias.setZero();
     {
         std::lock_guard<std::mutex> lock(mFilterMutex);
         mFactoryGyroBias = gyroBias;
@@ -186,25 +208,22 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
         for (uint32_t offset = 0; offset + kImuSampleSize <= bytesRead; offset += kImuSampleSize) {
             vr::ImuSample_t sample;
             std::memcpy(&sample, buffer + offset, sizeof(sample));
-            // Scales only: the filter estimates the biases, seeded with the factory values.
-            const double accel[3] = {sample.vAccel.v[0] * mFactoryAccelScale.x(),
-                                     sample.vAccel.v[1] * mFactoryAccelScale.y(),
-                                     sample.vAccel.v[2] * mFactoryAccelScale.z()};
-            const double gyro[3] = {sample.vGyro.v[0] * mFactoryGyroScale.x(), sample.vGyro.v[1] * mFactoryGyroScale.y(),
-                                    sample.vGyro.v[2] * mFactoryGyroScale.z()};
-            if (mRecording) {
+            if (mRecording.load()) {
                 mImuRawRing.push(halvex::sRawRecord{DriverTimeNow(), sample.fSampleTime, 0.0, sample.vAccel.v[0],
                                                     sample.vAccel.v[1], sample.vAccel.v[2], 0.0, sample.vGyro.v[0],
                                                     sample.vGyro.v[1], sample.vGyro.v[2]});
             }
-            std::unique_lock<std::mutex> lock(mFilterMutex);
-            if (sample.fSampleTime - mFusionFilter.mLastImuTime <= 0.0) {
-                DriverLog("Negative IMU dt");
-                lock.unlock();
-                ResetFilter();
-                lock.lock();
+            // A NaN time or reading would poison the filter for good: a NaN time even
+            // defeats the time-order check in FeedImuSample.
+            if (!SampleIsFinite(sample)) {
+                ++mDroppedImuSamples;
+                if (DebugLogging())
+                    DriverLog("%s dropped an IMU sample with a non-finite time or reading (%u so far)", mName.c_str(),
+                              mDroppedImuSamples);
+                continue;
             }
-            fed = mFusionFilter.AddImuSample(accel, gyro, sample.fSampleTime);
+            // The result of the poll's last usable sample decides about submitting.
+            fed = FeedImuSample(sample);
         }
     }
 
@@ -233,11 +252,35 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
     CheckStaleness(now);
 }
 
+bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample) {
+    // Scales only: the filter estimates the biases, seeded with the factory values.
+    const double accel[3] = {sample.vAccel.v[0] * mFactoryAccelScale.x(), sample.vAccel.v[1] * mFactoryAccelScale.y(),
+                             sample.vAccel.v[2] * mFactoryAccelScale.z()};
+    const double gyro[3] = {sample.vGyro.v[0] * mFactoryGyroScale.x(), sample.vGyro.v[1] * mFactoryGyroScale.y(),
+                            sample.vGyro.v[2] * mFactoryGyroScale.z()};
+    std::unique_lock<std::mutex> lock(mFilterMutex);
+    if (sample.fSampleTime - mFusionFilter.mLastImuTime <= 0.0) {
+        DriverLog("Negative IMU dt");
+        lock.unlock();
+        ResetFilter();
+        lock.lock();
+    }
+    return mFusionFilter.AddImuSample(accel, gyro, sample.fSampleTime);
+}
+
 void cHalvexSteamvrDevice::CheckStaleness(double now) {
     std::unique_lock<std::mutex> lock(mFilterMutex);
+    if (!mFusionFilter.IsFinite()) {
+        lock.unlock();
+        DriverLog("%s filter state is no longer finite", mName.c_str());
+        ResetFilter();
+        return;
+    }
     if (!(mFusionFilter.mLastImuTime > 0.0 && mFusionFilter.mLastOpticalTime > 0.0)) return;
     bool stale = false;
-    if (now - mLastImuSampleTime.load() > mImuStaleSeconds) {
+    // No IMU time to judge before the filter's first submission (see ResetFilter).
+    const double lastSubmittedImuTime = mLastImuSampleTime.load();
+    if (lastSubmittedImuTime > 0.0 && now - lastSubmittedImuTime > mImuStaleSeconds) {
         if (DebugLogging()) DriverLog("Stale IMU data");
         stale = true;
     }

@@ -1,10 +1,21 @@
 // The Lighthouse device's recording thread: drains its rings into CSV files.
 #include "devices/steamvr_device.h"
 
+#include "core/callback_boundary.h"
 #include "core/driver_log.h"
 #include "recording/recording_loop.h"
 
-void cHalvexSteamvrDevice::ThreadProc_RecordThread() {
+namespace {
+
+halvex::cCallbackBoundary gRecordThreadBoundary("a Lighthouse device's recording thread");
+
+}  // namespace
+
+void cHalvexSteamvrDevice::ThreadProc_RecordThread(uint32_t deviceIndex) {
+    gRecordThreadBoundary.Run([&] { RecordUntilStopped(deviceIndex); });
+}
+
+void cHalvexSteamvrDevice::RecordUntilStopped(uint32_t deviceIndex) {
     halvex::sRecordingSetup setup;
     setup.imuRawRing = &mImuRawRing;
     setup.opticalRawRing = &mOpticalRawRing;
@@ -21,7 +32,8 @@ void cHalvexSteamvrDevice::ThreadProc_RecordThread() {
         setup.header.factoryAccelScale[i] = mFactoryAccelScale[i];
         setup.header.factoryGyroScale[i] = mFactoryGyroScale[i];
     }
-    setup.deviceIndex = mDeviceIndex.load();
+    // The activation's own index: a Deactivate racing this start must not rename the files.
+    setup.deviceIndex = deviceIndex;
     setup.log = [](const char* line) { DriverLog("%s", line); };
     const halvex::sRecordingResult result = halvex::RunRecordingLoop(setup, mStopRecordThread);
     // Full rings drop records rather than stall tracking; say how many went.

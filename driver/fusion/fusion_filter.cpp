@@ -1,6 +1,23 @@
 #include "fusion_filter.h"
 
+#include <cmath>
+
 namespace halvex {
+
+namespace {
+
+bool AllFinite(const double* values, int count) {
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+bool cFusionFilter::IsFinite() const {
+    return mState.allFinite() && mCovariance.allFinite() && mDelayedState.allFinite() &&
+           mDelayedCovariance.allFinite() && std::isfinite(mLastImuTime) && std::isfinite(mLastOpticalTime);
+}
 
 cFusionFilter::cFusionFilter(const sFusionFilterParams& params) : mParams(params) {
     mState.setZero();
@@ -40,6 +57,7 @@ void cFusionFilter::PropagateDelayed(const sImuRecord& record, double dt) {
 
 bool cFusionFilter::AddImuSample(const double accelerometer[3], const double gyroscope[3],
                                  double time) {
+    if (!std::isfinite(time) || !AllFinite(accelerometer, 3) || !AllFinite(gyroscope, 3)) return false;
     if (mLastImuTime == 0.0) {
         mLastImuTime = time;
         return false;

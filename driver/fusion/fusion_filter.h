@@ -40,10 +40,10 @@ public:
 
     explicit cFusionFilter(const sFusionFilterParams& params);
 
-    // False when the sample only started the clock.
+    // False when the sample only started the clock, or was refused as not finite.
     bool AddImuSample(const double accelerometer[3], const double gyroscope[3], double time);
 
-    // orientation is x, y, z, w.
+    // orientation is x, y, z, w. A non-finite sample is refused.
     sFilterUpdateResult AddOpticalSample(const double position[3], double positionVariance,
                                          const double orientation[4], double orientationVariance,
                                          double time, double gate);
@@ -65,6 +65,10 @@ public:
     const sImuRecord& BufferedRecord(int32_t k) const { return mBuffer[BufferSlot(k)]; }
     int32_t BufferCount() const { return mBufferCount; }
     int32_t BufferHead() const { return mBufferHead; }
+
+    // False once a NaN or infinity has got into the state or a covariance: the
+    // filter cannot recover from that by itself and must be rebuilt.
+    bool IsFinite() const;
 
     Eigen::Vector3d Position() const { return mState.segment<3>(FusionState_Position); }
     Eigen::Vector3d Velocity() const { return mState.segment<3>(FusionState_Velocity); }

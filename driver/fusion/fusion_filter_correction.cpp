@@ -3,6 +3,8 @@
 
 #include <Eigen/Cholesky>
 
+#include <cmath>
+
 namespace halvex {
 
 void cFusionFilter::BringDelayedCopyTo(double time) {
@@ -44,7 +46,10 @@ sFilterUpdateResult cFusionFilter::AddOpticalSample(const double position[3],
                                                     double orientationVariance, double time,
                                                     double gate) {
     sFilterUpdateResult result;
-    if (mBufferCount == 0 || mDelayedTime > time) {
+    const bool finite = std::isfinite(time) && std::isfinite(positionVariance) && std::isfinite(orientationVariance) &&
+                        Eigen::Vector3d(position[0], position[1], position[2]).allFinite() &&
+                        Eigen::Vector4d(orientation[0], orientation[1], orientation[2], orientation[3]).allFinite();
+    if (!finite || mBufferCount == 0 || mDelayedTime > time) {
         result.status = FilterUpdate_Refused;
         return result;
     }

@@ -1,6 +1,7 @@
 // Finding the server and keeping the connection honest: connect to the first
 // discovered server that passes the address filters; restart the search when the
 // stream goes silent or nothing is running.
+#include "core/callback_boundary.h"
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "platform/sleep.h"
@@ -10,8 +11,11 @@
 
 namespace {
 
+halvex::cCallbackBoundary gDiscoveryBoundary("the server discovery callback");
+halvex::cCallbackBoundary gWatchdogBoundary("the reconnect watchdog");
+
 void DiscoveryCallback(const sDiscoveredServer* server, void* context) {
-    static_cast<cHalvexDeviceProvider*>(context)->OnServerDiscovered(server);
+    gDiscoveryBoundary.Run([&] { static_cast<cHalvexDeviceProvider*>(context)->OnServerDiscovered(server); });
 }
 
 // The record's text fields are fixed 16-byte buffers: never read past them.
@@ -40,11 +44,17 @@ void cHalvexDeviceProvider::StopStreaming() {
     TeardownClient();
 }
 
-void cHalvexDeviceProvider::StartDiscovery() {
+bool cHalvexDeviceProvider::StartDiscovery() {
     TessalyDiscoveryHandle handle = nullptr;
-    Tessaly_CreateAsyncServerDiscovery(&handle, DiscoveryCallback, this);
+    const ErrorCode error = mStartDiscoveryCall(&handle, DiscoveryCallback, this);
+    if (error != ErrorCode_OK || !handle) {
+        // Not marked running, so the watchdog's next turn tries again.
+        DriverLog("Tessaly server discovery could not be started (error code %d)\n", static_cast<int>(error));
+        return false;
+    }
     mDiscovery.store(handle);
     mDiscoveryRunning.store(true);
+    return true;
 }
 
 void cHalvexDeviceProvider::EndDiscovery() {
@@ -72,23 +82,31 @@ void cHalvexDeviceProvider::OnServerDiscovered(const sDiscoveredServer* server) 
     ConnectTessaly(params);
 }
 
+bool cHalvexDeviceProvider::ClientIsStale() const {
+    // The order matters: ConnectTessaly raises mConnecting before it stores the
+    // client and lowers it only after stamping mLastFrameTime.
+    if (!mClient.load() || mConnecting.load()) return false;
+    const double sinceLastFrame = DriverTimeNow() - mLastFrameTime.load();
+    return sinceLastFrame > kStaleSeconds || sinceLastFrame < -kStaleSeconds;
+}
+
 void cHalvexDeviceProvider::ReconnectThreadProc() {
     while (!mStopReconnect.load()) {
         bool sleep = true;
-        if (!mDiscoveryRunning.load()) {
-            if (!mClient.load()) {
+        gWatchdogBoundary.Run([&] {
+            if (!mDiscoveryRunning.load() && !mClient.load()) {
                 DriverLog("Tessaly reconnect logic idle. Restarting discovery.\n");
+                // A discovery that could not start is retried after a period, not at once.
+                sleep = !StartDiscovery();
+            } else if (ClientIsStale()) {
+                // Also a client that was accepted but never delivered a frame: the
+                // discovery still runs then, and ignores every report while a client exists.
+                DriverLog("Tessaly frame timestamp is stale. Restarting discovery.\n");
+                TeardownClient();
+                EndDiscovery();
                 StartDiscovery();
-                sleep = false;
-            } else {
-                const double sinceLastFrame = DriverTimeNow() - mLastFrameTime.load();
-                if (sinceLastFrame > kStaleSeconds || sinceLastFrame < -kStaleSeconds) {
-                    DriverLog("Tessaly frame timestamp is stale. Restarting discovery.\n");
-                    TeardownClient();
-                    StartDiscovery();
-                }
             }
-        }
+        });
         if (sleep) {
             // Sliced so that Cleanup's join does not wait out a whole period.
             const auto wake = std::chrono::steady_clock::now() + std::chrono::seconds(1);

@@ -1,10 +1,13 @@
 // Handing each frame's rigid-body poses to the devices, stamped in driver time.
 // Runs on the streaming library's frame thread: no allocation, no lock.
+#include "core/callback_boundary.h"
 #include "core/device_provider.h"
 
 #include <cmath>
 
 namespace {
+
+halvex::cCallbackBoundary gFrameBoundary("the frame callback");
 
 constexpr int32_t kFrameCapacity =
     static_cast<int32_t>(sizeof(sFrameOfMocapData::RigidBodies) / sizeof(sFrameOfMocapData::RigidBodies[0]));
@@ -14,12 +17,14 @@ constexpr int32_t kFrameCapacity =
 void cHalvexDeviceProvider::OnFrameReceived(sFrameOfMocapData* frame, void* userData) {
     auto* provider = static_cast<cHalvexDeviceProvider*>(userData);
     if (!provider) return;
-    if (provider->mDiscoveryRunning.load() || provider->mDiscovery.load()) provider->EndDiscovery();
-    provider->mLastFrameTime.store(provider->DriverTimeNow());
-    if (!frame) return;
-    if (provider->mHeadDevice) provider->DispatchRigidBody(provider->mHeadDevice, frame);
-    if (provider->mControllerADevice) provider->DispatchRigidBody(provider->mControllerADevice, frame);
-    if (provider->mControllerBDevice) provider->DispatchRigidBody(provider->mControllerBDevice, frame);
+    gFrameBoundary.Run([&] {
+        if (provider->mDiscoveryRunning.load() || provider->mDiscovery.load()) provider->EndDiscovery();
+        provider->mLastFrameTime.store(provider->DriverTimeNow());
+        if (!frame) return;
+        // One device that throws must not cost the others their sample.
+        for (cIHalvexDevice* device : {provider->mHeadDevice, provider->mControllerADevice, provider->mControllerBDevice})
+            if (device) gFrameBoundary.Run([&] { provider->DispatchRigidBody(device, frame); });
+    });
 }
 
 bool cHalvexDeviceProvider::DispatchRigidBody(cIHalvexDevice* device, const sFrameOfMocapData* frame) {

@@ -56,10 +56,24 @@ bool cHalvexDeviceProvider::ConnectTessaly(sTessalyClientConnectParams& params) 
               params.serverAddress ? params.serverAddress : "", params.localAddress ? params.localAddress : "",
               mRigidBodyIdHead);
 
+    // Raised before the client is published, lowered after mLastFrameTime is stamped:
+    // the watchdog never judges (and tears down) a client this thread is still using.
+    mConnecting.store(true);
+    struct sConnectingGuard {
+        std::atomic<bool>& flag;
+        ~sConnectingGuard() { flag.store(false); }
+    } connecting{mConnecting};
+
     // The client lives in 8 bytes of our own, as the library's API expects.
     void* storage = std::malloc(sizeof(TessalyClient));
     if (!storage) throw std::bad_alloc();
-    TessalyClient* client = new (storage) TessalyClient();
+    TessalyClient* client = nullptr;
+    try {
+        client = new (storage) TessalyClient();
+    } catch (...) {
+        std::free(storage);
+        throw;
+    }
     mClient.store(client);
 
     ErrorCode error = client->Connect(params);
@@ -130,12 +144,13 @@ bool cHalvexDeviceProvider::SubscribeRigidBody(int32_t id) {
 }
 
 void cHalvexDeviceProvider::TeardownClient() {
-    TessalyClient* client = mClient.load();
+    // The watchdog and Cleanup may both get here: whoever takes the pointer frees it,
+    // and a client connected meanwhile by the discovery thread is never overwritten.
+    TessalyClient* client = mClient.exchange(nullptr);
     if (!client) return;
+    mLastFrameTime.store(DBL_MAX);
     // Disconnect returns only once frame delivery has stopped; then nothing uses it.
     client->Disconnect();
     client->~TessalyClient();
     std::free(client);
-    mClient.store(nullptr);
-    mLastFrameTime.store(DBL_MAX);
 }

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "tessaly/server/mocap_server.h"
 #include "test_support.h"
+#include "vrhost/driver_context.h"
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,50 @@ TEST(Streaming, CleanupWhileSearchingReturnsPromptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
     EXPECT_EQ(CountLinesContaining(host->Log(), "Tessaly reconnect logic idle"), 0u)
         << "the watchdog says nothing on its way out";
+}
+
+// A server that accepts the connection and then never sends a frame: the driver
+// must not wait for it forever, and connects again once frames can come.
+TEST(Streaming, AConnectionThatNeverDeliversAFrameIsDroppedAfterTheStaleTime) {
+    auto server = StartServer();
+    server->PauseStream(true);
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    const std::string subscribed = "Tessaly SubscribeByID succeeded (RB 3)\n";
+    ASSERT_TRUE(RunUntil(*host, [&] { return HasLine(host->Log(), subscribed); }, 10.0));
+    const double connected = halvex::platform::NowSeconds();
+
+    const std::string stale = "Tessaly frame timestamp is stale. Restarting discovery.\n";
+    ASSERT_TRUE(RunUntil(*host, [&] { return HasLine(host->Log(), stale); }, 12.0)) << "stuck in a silent connection";
+    EXPECT_GT(halvex::platform::NowSeconds() - connected, 4.9);
+
+    server->PauseStream(false);
+    const double resumed = halvex::platform::NowSeconds();
+    ASSERT_TRUE(RunUntil(*host, [&] { return CountLinesContaining(host->Log(), subscribed) >= 2; }, 10.0));
+    const uint64_t framesBefore = server->Statistics().framesSent;
+    ASSERT_TRUE(RunUntil(*host, [&] { return server->Statistics().framesSent > framesBefore + 30; }, 10.0));
+    // The stale time had passed already: the new connection follows the server within seconds.
+    EXPECT_LT(halvex::platform::NowSeconds() - resumed, 8.0);
+    host->Cleanup();
+    server->Stop();
+}
+
+TEST(Streaming, ASecondInitWithoutCleanupIsRefusedAndTheDriverRunsOn) {
+    auto server = StartServer();
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
+    auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+    ASSERT_EQ(host->Init(), vr::VRInitError_None);
+    ASSERT_TRUE(RunUntil(*host, [&] { return server->Statistics().framesSent > 10; }, 10.0));
+
+    EXPECT_EQ(host->Provider()->Init(&host->Context()), vr::VRInitError_Init_AlreadyRunning);
+    EXPECT_TRUE(HasLine(host->Log(), "Init called again without Cleanup; ignored\n"));
+    EXPECT_EQ(CountLinesContaining(host->Log(), "Initializing Halvex OpenVR Driver"), 1u);
+    const uint64_t frames = server->Statistics().framesSent;
+    ASSERT_TRUE(RunUntil(*host, [&] { return server->Statistics().framesSent > frames + 10; }, 5.0));
+    EXPECT_EQ(server->Clients().size(), 1u) << "still the one connection";
+    host->Cleanup();
+    server->Stop();
 }
 
 }  // namespace

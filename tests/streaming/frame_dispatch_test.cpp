@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,13 @@ public:
     int32_t mId;
     std::string mSerial = "test-device";
     std::vector<sOpticalCall> mCalls;
+};
+
+// Stands for any fault inside a device: the exception must stay in the driver.
+class cThrowingDevice : public cRecordingDevice {
+public:
+    using cRecordingDevice::cRecordingDevice;
+    void UpdateOptical(const double*, const double*, double, double) override { throw std::runtime_error("device fault"); }
 };
 
 class FrameDispatchTest : public ::testing::Test {
@@ -200,6 +208,21 @@ TEST_F(FrameDispatchTest, EveryFrameMarksTheStreamAliveAndFeedsEverySlotWithItsB
     EXPECT_EQ(controller.mCalls.size(), 1u);
     mProvider.mHeadDevice = nullptr;
     mProvider.mControllerBDevice = nullptr;
+}
+
+TEST_F(FrameDispatchTest, AnExceptionInOneDeviceStaysInTheDriverAndTheOthersGetTheirSample) {
+    cThrowingDevice head(3);
+    cRecordingDevice controller(3);
+    mProvider.mHeadDevice = &head;
+    mProvider.mControllerADevice = &controller;
+    AddBody(3);
+    StampExposure(0.002);
+    // The streaming library's frame thread is C: nothing may unwind into it.
+    EXPECT_NO_THROW(cHalvexDeviceProvider::OnFrameReceived(mFrame.get(), &mProvider));
+    EXPECT_NO_THROW(cHalvexDeviceProvider::OnFrameReceived(mFrame.get(), &mProvider));
+    EXPECT_EQ(controller.mCalls.size(), 2u);
+    mProvider.mHeadDevice = nullptr;
+    mProvider.mControllerADevice = nullptr;
 }
 
 }  // namespace

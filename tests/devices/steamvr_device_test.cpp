@@ -1,0 +1,337 @@
+// The Lighthouse device class against a scripted runtime: faults in the IMU stream
+// and the optical input, the filter resets they cause, recording and the device's
+// own lifecycle. The device's threads run for real; only the runtime is scripted.
+#include "device_test_host.h"
+#include "head_stimulus.h"
+
+#include "core/device_provider.h"
+#include "devices/steamvr_device.h"
+#include "platform/clock.h"
+#include "platform/known_folders.h"
+#include "platform/sleep.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <random>
+#include <sstream>
+
+namespace {
+
+using halvex::test::cHeadStimulus;
+using halvex::test::sDeviceTestHost;
+using halvex::test::sHeadMotion;
+
+constexpr int32_t kHeadId = 3;
+const std::string kReset = "halvex-head-s Resetting filter";
+
+bool Finite(const vr::DriverPose_t& p) {
+    const double values[] = {p.vecPosition[0], p.vecPosition[1], p.vecPosition[2], p.vecVelocity[0], p.vecVelocity[1],
+                             p.vecVelocity[2], p.vecAngularVelocity[0], p.vecAngularVelocity[1],
+                             p.vecAngularVelocity[2], p.qRotation.w, p.qRotation.x, p.qRotation.y, p.qRotation.z,
+                             p.poseTimeOffset};
+    return std::all_of(std::begin(values), std::end(values), [](double v) { return std::isfinite(v); });
+}
+
+class LighthouseDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mHost.Reset();
+        mProvider.mQpcFrequency = halvex::platform::TickFrequency();
+        mProvider.mQpcFrequencyDouble = static_cast<double>(mProvider.mQpcFrequency);
+        mProvider.mTrackingType = TrackingType_Standard;
+        mProvider.mDebugLevel = 1;
+        mLogMark = mHost.log.Lines().size();
+    }
+    void TearDown() override {
+        mStimulus.reset();
+        delete mDevice;
+    }
+
+    cHalvexSteamvrDevice& MakeHead() {
+        mDevice = new cHalvexSteamvrDevice(&mProvider, Hmd, "halvex-head");
+        mDevice->SetRigidBodyId(kHeadId);
+        return *mDevice;
+    }
+    void Stimulate(sHeadMotion motion = {}) { mStimulus = std::make_unique<cHeadStimulus>(*mDevice, mHost.imu, motion); }
+
+    std::vector<std::string> NewLog() const {
+        const auto lines = mHost.log.Lines();
+        return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(mLogMark), lines.end());
+    }
+    size_t Count(const std::string& text) const {
+        size_t count = 0;
+        for (const std::string& line : NewLog()) count += line.find(text) != std::string::npos;
+        return count;
+    }
+    static bool WaitFor(const std::function<bool()>& done, double seconds) {
+        const double end = halvex::platform::NowSeconds() + seconds;
+        while (halvex::platform::NowSeconds() < end) {
+            if (done()) return true;
+            halvex::platform::SleepFor(0.005);
+        }
+        return done();
+    }
+    std::vector<vr::DriverPose_t> PosesSince(size_t mark) const {
+        std::vector<vr::DriverPose_t> poses;
+        const auto all = mHost.serverDriverHost.Poses();
+        for (size_t i = mark; i < all.size(); ++i) poses.push_back(all[i].pose);
+        return poses;
+    }
+    size_t PoseCount() const { return mHost.serverDriverHost.Poses().size(); }
+    bool ValidPoseSince(size_t mark) const {
+        const auto poses = PosesSince(mark);
+        return std::any_of(poses.begin(), poses.end(), [](const vr::DriverPose_t& p) { return p.poseIsValid; });
+    }
+    void ActivateAndWaitForAValidPose(uint32_t index = 1) {
+        ASSERT_EQ(mDevice->Activate(index), vr::VRInitError_None);
+        if (!mStimulus) Stimulate();
+        ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(0); }, 5.0)) << "no fused pose";
+    }
+
+    sDeviceTestHost& mHost = sDeviceTestHost::Instance();
+    cHalvexDeviceProvider mProvider;
+    cHalvexSteamvrDevice* mDevice = nullptr;
+    std::unique_ptr<cHeadStimulus> mStimulus;
+    size_t mLogMark = 0;
+};
+
+TEST_F(LighthouseDevice, NonFiniteImuSamplesAreDroppedAndTrackingGoesOn) {
+    MakeHead();
+    ActivateAndWaitForAValidPose();
+    const size_t resets = Count(kReset);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::function<void(vr::ImuSample_t&)> faults[] = {
+        [&](vr::ImuSample_t& s) { s.vAccel.v[1] = nan; },
+        [&](vr::ImuSample_t& s) { s.vGyro.v[2] = std::numeric_limits<double>::infinity(); },
+        [&](vr::ImuSample_t& s) { s.fSampleTime = nan; },
+    };
+    for (const auto& fault : faults) {
+        mStimulus->EditNextImuSample(fault);
+        halvex::platform::SleepFor(0.05);
+    }
+    const size_t mark = PoseCount();
+    halvex::platform::SleepFor(0.2);
+
+    EXPECT_EQ(Count("dropped an IMU sample with a non-finite time or reading (3 so far)"), 1u);
+    EXPECT_EQ(Count("Negative IMU dt"), 0u);
+    EXPECT_EQ(Count(kReset), resets) << "a dropped sample costs no filter reset";
+    EXPECT_TRUE(ValidPoseSince(mark)) << "fused poses keep coming";
+    const vr::DriverPose_t pose = mDevice->GetPose();
+    EXPECT_TRUE(pose.poseIsValid);
+    EXPECT_TRUE(Finite(pose));
+    EXPECT_NEAR(pose.vecPosition[1], 1.6, 0.05);
+}
+
+TEST_F(LighthouseDevice, AFilterOverflowedByAbsurdReadingsIsRebuiltAndNeverHandedOut) {
+    MakeHead();
+    ActivateAndWaitForAValidPose();
+    for (int i = 0; i < 3; ++i) {
+        mStimulus->EditNextImuSample([](vr::ImuSample_t& s) { s.vAccel = {{1e308, -1e308, 1e308}}; });
+        halvex::platform::SleepFor(0.01);
+    }
+    ASSERT_TRUE(WaitFor([&] { return Count("filter state is no longer finite") > 0; }, 2.0));
+    const size_t mark = PoseCount();
+    ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(mark); }, 2.0)) << "the rebuilt filter tracks again";
+    for (const auto& submitted : mHost.serverDriverHost.Poses()) {
+        if (submitted.pose.poseIsValid) {
+            ASSERT_TRUE(Finite(submitted.pose)) << "a non-finite pose went out as valid";
+        }
+    }
+    const vr::DriverPose_t pose = mDevice->GetPose();
+    EXPECT_TRUE(!pose.poseIsValid || Finite(pose));
+}
+
+// The stream carries raw readings; the fused pose's angular velocity is the scaled
+// gyroscope, so a scale that is dropped or applied the wrong way shows there.
+TEST_F(LighthouseDevice, FactoryScalesOtherThanOneAreApplied) {
+    mHost.SetImuCalibration({1.25f, 0.8f, 1.1f}, {2.0f, 2.0f, 2.0f});
+    MakeHead();
+    sHeadMotion motion;
+    motion.turnRate = 0.5;
+    motion.accelScale = {1.25, 0.8, 1.1};
+    motion.gyroScale = {2.0, 2.0, 2.0};
+    Stimulate(motion);
+    ActivateAndWaitForAValidPose();
+    const size_t mark = PoseCount();
+    halvex::platform::SleepFor(0.5);
+    double sum = 0.0, positionError = 0.0;
+    size_t count = 0;
+    for (const vr::DriverPose_t& pose : PosesSince(mark)) {
+        if (!pose.poseIsValid) continue;
+        sum += std::fabs(pose.vecAngularVelocity[2]);
+        positionError = std::max(positionError, std::fabs(pose.vecPosition[1] - 1.6));
+        ++count;
+    }
+    ASSERT_GT(count, 100u);
+    EXPECT_NEAR(sum / count, 0.5, 0.05);
+    EXPECT_LT(positionError, 0.01);
+    EXPECT_EQ(Count("FactoryGyroScale: +2.00000000e+00 +2.00000000e+00 +2.00000000e+00"), 1u);
+}
+
+TEST_F(LighthouseDevice, UnusableFactoryScalesAreReplacedByOne) {
+    mHost.SetImuCalibration({0.0f, 1.0f, 1.0f}, {std::numeric_limits<float>::quiet_NaN(), 1.0f, 1.0f});
+    MakeHead();
+    ActivateAndWaitForAValidPose();
+    EXPECT_EQ(Count("FactoryAccelScale unusable; using 1"), 1u);
+    EXPECT_EQ(Count("FactoryGyroScale unusable; using 1"), 1u);
+    halvex::platform::SleepFor(0.2);
+    const vr::DriverPose_t pose = mDevice->GetPose();
+    EXPECT_TRUE(pose.poseIsValid);
+    EXPECT_NEAR(std::fabs(pose.vecAngularVelocity[2]), 0.5, 0.1);
+}
+
+// Three ways the head loses its fused pose, each with its own line and timing: a
+// time step backwards resets at once; an IMU stall resets a tenth of a second after
+// the last fused pose; optical silence invalidates after the two-second hold.
+TEST_F(LighthouseDevice, ImuResetsAreToldApartFromTheOpticalHold) {
+    MakeHead();
+    ActivateAndWaitForAValidPose();
+    halvex::platform::SleepFor(0.3);
+
+    size_t resets = Count(kReset);
+    mStimulus->EditNextImuSample([](vr::ImuSample_t& s) { s.fSampleTime -= 0.05; });
+    ASSERT_TRUE(WaitFor([&] { return Count("Negative IMU dt") == 1; }, 1.0));
+    EXPECT_TRUE(WaitFor([&] { return Count(kReset) == resets + 1; }, 1.0));
+    size_t mark = PoseCount();
+    ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(mark); }, 2.0));
+    halvex::platform::SleepFor(0.3);
+    EXPECT_EQ(Count(kReset), resets + 1) << "one reset, not a storm";
+
+    resets = Count(kReset);
+    mStimulus->imuPaused.store(true);
+    const double stalled = halvex::platform::NowSeconds();
+    ASSERT_TRUE(WaitFor([&] { return Count(kReset) > resets; }, 2.0));
+    const double resetAfter = halvex::platform::NowSeconds() - stalled;
+    EXPECT_GT(resetAfter, 0.09);
+    EXPECT_LT(resetAfter, 1.0);
+    EXPECT_EQ(Count("Stale IMU data"), 1u);
+    halvex::platform::SleepFor(0.3);
+    mark = PoseCount();
+    mStimulus->imuPaused.store(false);
+    ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(mark); }, 2.0)) << "fused poses return with the IMU";
+    halvex::platform::SleepFor(0.5);
+    EXPECT_EQ(Count(kReset), resets + 1) << "one reset for the stall, none after it";
+    EXPECT_EQ(Count("Stale optical data"), 0u);
+    EXPECT_EQ(Count("Negative IMU dt"), 1u);
+
+    resets = Count(kReset);
+    mStimulus->opticalPaused.store(true);
+    const double silent = halvex::platform::NowSeconds();
+    mark = PoseCount();
+    ASSERT_TRUE(WaitFor([&] {
+        const auto poses = PosesSince(mark);
+        return !poses.empty() && !poses.back().poseIsValid;
+    }, 4.0));
+    EXPECT_GT(halvex::platform::NowSeconds() - silent, 1.9);
+    ASSERT_TRUE(WaitFor([&] { return Count("Stale optical data") == 1; }, 1.0));
+    EXPECT_EQ(Count(kReset), resets + 1);
+    EXPECT_EQ(Count("Stale IMU data"), 1u) << "the IMU kept streaming";
+}
+
+TEST_F(LighthouseDevice, ActivatesAgainAfterDeactivateAndStopsWhenDestroyedActive) {
+    MakeHead();
+    ActivateAndWaitForAValidPose(1);
+    mDevice->Deactivate();
+    EXPECT_EQ(mHost.imu.OpenCount(), 0) << "the stream is closed";
+    size_t mark = PoseCount();
+    halvex::platform::SleepFor(0.1);
+    EXPECT_EQ(PoseCount(), mark) << "nothing is submitted while inactive";
+
+    ASSERT_EQ(mDevice->Activate(2), vr::VRInitError_None);
+    ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(mark); }, 5.0));
+    const auto poses = mHost.serverDriverHost.Poses();
+    EXPECT_EQ(poses.back().deviceIndex, 2u);
+    EXPECT_EQ(mHost.imu.OpenedPaths().size(), 2u);
+    const auto* name = mHost.properties.Find(1000 + 2, vr::Prop_SerialNumber_String);
+    ASSERT_NE(name, nullptr) << "properties are written for the new index";
+    EXPECT_STREQ(name->bytes.data(), "halvex-head");
+
+    // Activate without Deactivate must not leave two IMU threads (or end the process).
+    ASSERT_EQ(mDevice->Activate(3), vr::VRInitError_None);
+    ASSERT_TRUE(WaitFor([&] { return mHost.serverDriverHost.Poses().back().deviceIndex == 3u; }, 5.0));
+    EXPECT_EQ(mHost.imu.OpenCount(), 1);
+
+    mStimulus.reset();
+    delete mDevice;  // still active
+    mDevice = nullptr;
+    EXPECT_EQ(mHost.imu.OpenCount(), 0);
+    mark = PoseCount();
+    halvex::platform::SleepFor(0.05);
+    EXPECT_EQ(PoseCount(), mark);
+}
+
+#if !defined(_WIN32)
+struct sScopedStateHome {
+    sScopedStateHome()
+        : folder(std::filesystem::temp_directory_path() /
+                 ("halvex-device-test-" + std::to_string(std::random_device{}()))) {
+        setenv("XDG_STATE_HOME", folder.string().c_str(), 1);
+    }
+    ~sScopedStateHome() {
+        unsetenv("XDG_STATE_HOME");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::filesystem::path folder;
+};
+#endif
+
+TEST_F(LighthouseDevice, RecordingKeepsItsIndexAndTheSamplesItDropped) {
+#if !defined(_WIN32)
+    sScopedStateHome stateHome;
+#endif
+    // No real device gets this index: the test may delete its files in the real log folder.
+    constexpr uint32_t kIndex = 4000000007u;
+    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
+    const auto removeFiles = [&] {
+        for (const char* name : {"device4000000007_rawdata.csv", "device4000000007_filter.csv"})
+            std::filesystem::remove(folder / name);
+    };
+    removeFiles();
+    const std::filesystem::path invalid = folder / "device4294967295_rawdata.csv";
+    const bool invalidExistedBefore = std::filesystem::exists(invalid);
+    mProvider.mRecordRawData = true;
+    MakeHead();
+
+    // A Deactivate right behind the Activate races the recording thread's start.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(mDevice->Activate(kIndex), vr::VRInitError_None);
+        mDevice->Deactivate();
+    }
+    if (!invalidExistedBefore) {
+        EXPECT_FALSE(std::filesystem::exists(invalid)) << "a file for no device";
+    }
+
+    ActivateAndWaitForAValidPose(kIndex);
+    mStimulus->EditNextOpticalSample([](double*, double* orientation, double&) {
+        orientation[0] = std::numeric_limits<double>::quiet_NaN();
+    });
+    ASSERT_TRUE(WaitFor([&] { return Count("dropped an optical sample with an invalid pose") == 1; }, 1.0));
+    mDevice->Deactivate();
+
+    std::ifstream raw(folder / "device4000000007_rawdata.csv");
+    ASSERT_TRUE(raw.is_open());
+    size_t unusable = 0;
+    for (std::string line; std::getline(raw, line);) {
+        if (line.find(",opt,") == std::string::npos) continue;
+        std::stringstream cells(line);
+        std::string cell;
+        for (int column = 0; std::getline(cells, cell, ','); ++column)
+            if (column >= 6 && !std::isfinite(std::strtod(cell.c_str(), nullptr))) ++unusable;
+    }
+    EXPECT_EQ(unusable, 1u) << "the dropped sample is in the recording as it came";
+    raw.close();
+    removeFiles();
+    if (!invalidExistedBefore) std::filesystem::remove(invalid);
+}
+
+}  // namespace

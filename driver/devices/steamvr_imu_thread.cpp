@@ -43,6 +43,9 @@ bool SampleIsFinite(const vr::ImuSample_t& sample) {
 }  // namespace
 
 void cHalvexSteamvrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
+    static std::atomic<bool> timerFallbackLogged{false};
+    if (!halvex::platform::SleepIsHighResolution() && !timerFallbackLogged.exchange(true))
+        DriverLog("High-resolution timer unavailable: IMU polls wait on a 1 ms timer period");
     if (!DeriveImuPath()) return;
     if (!OpenImuStream()) return;
     DriverLog("IMU stream opened at '%s' for device %s", mImuPath, mSerialNumber.c_str());

@@ -7,6 +7,12 @@
 #include <chrono>
 #include <thread>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <time.h>
+#endif
+
 namespace {
 
 using namespace halvex::platform;
@@ -63,6 +69,40 @@ TEST(Sleep, PastDeadlinesAndNonPositiveDurationsReturnAtOnce) {
     SleepFor(0.0);
     SleepFor(-1.0);
     SUCCEED();
+}
+
+double ThreadCpuSeconds() {
+#if defined(_WIN32)
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    const auto seconds = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
+    };
+    return seconds(kernel) + seconds(user);
+#else
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+#endif
+}
+
+// The IMU poll sleeps 0.5 ms at time-critical priority: where no high-resolution
+// timer exists, spinning out the wait would take a whole core.
+TEST(Sleep, ShortSleepsWithoutAHighResolutionTimerDoNotSpin) {
+    std::thread sleeper([] {
+        UseCoarseSleepOnThisThread();
+        const double cpuStart = ThreadCpuSeconds();
+        const auto wallStart = std::chrono::steady_clock::now();
+        for (int i = 0; i < 200; ++i) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+            SleepUntil(deadline);
+            EXPECT_GE(std::chrono::steady_clock::now(), deadline);
+        }
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+        const double cpu = ThreadCpuSeconds() - cpuStart;
+        EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s of " << wall << " s";
+    });
+    sleeper.join();
 }
 
 TEST(ThreadPriority, RefusesAThreadThatIsNotRunning) {

@@ -22,4 +22,8 @@ void SleepFor(double seconds) {
                std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds)));
 }
 
+bool SleepIsHighResolution() { return true; }
+
+void UseCoarseSleepOnThisThread() {}
+
 }  // namespace halvex::platform

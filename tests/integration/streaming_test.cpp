@@ -3,7 +3,7 @@
 #include "platform/clock.h"
 #include "tessaly/server/mocap_server.h"
 #include "test_support.h"
-#include "vrhost/driver_context.h"
+#include "vrhost/host/driver_context.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace halvex {
 namespace {
 
@@ -120,6 +122,40 @@ TEST(FusionFilterLifecycle, CopiesEvolveIdentically) {
     for (int k = 0; k < original.BufferCount(); ++k) {
         EXPECT_EQ(copy.BufferedRecord(k).dt, original.BufferedRecord(k).dt);
     }
+}
+
+// A NaN that got in would stay for good (a NaN time even defeats the owner's
+// time-order check), so non-finite samples are refused and leave the filter as it was.
+TEST(FusionFilterLifecycle, NonFiniteSamplesAreRefusedAndLeaveTheFilterUntouched) {
+    double opticalTime = 0.0, lastImuTime = 0.0;
+    cFusionFilter filter = test::RunningFilter(5, opticalTime, lastImuTime);
+    const cFusionFilter before = filter;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(AddImu(filter, nan));
+    EXPECT_FALSE(AddImu(filter, lastImuTime + 0.001, Eigen::Vector3d(nan, 9.81, 0.0), Eigen::Vector3d::Zero()));
+    EXPECT_FALSE(AddImu(filter, lastImuTime + 0.001, Eigen::Vector3d(0.0, 9.81, 0.0), Eigen::Vector3d(0.0, inf, 0.0)));
+    EXPECT_EQ(AddOptical(filter, nan).status, FilterUpdate_Refused);
+    EXPECT_EQ(AddOptical(filter, opticalTime + 0.002, Eigen::Vector3d(0.0, nan, 0.0), Eigen::Quaterniond::Identity()).status,
+              FilterUpdate_Refused);
+    EXPECT_EQ(AddOptical(filter, opticalTime + 0.002, Eigen::Vector3d(0.0, 1.6, 0.0), Eigen::Quaterniond(nan, 0, 0, 1)).status,
+              FilterUpdate_Refused);
+    EXPECT_EQ(filter.mState, before.mState);
+    EXPECT_EQ(filter.mCovariance, before.mCovariance);
+    EXPECT_EQ(filter.mLastImuTime, lastImuTime);
+    EXPECT_EQ(filter.mLastOpticalTime, opticalTime);
+    EXPECT_EQ(filter.BufferCount(), before.BufferCount());
+    EXPECT_TRUE(filter.IsFinite());
+    EXPECT_TRUE(AddImu(filter, lastImuTime + 0.001)) << "the next good sample is taken";
+}
+
+TEST(FusionFilterLifecycle, ReadingsThatOverflowTheStateAreSeenAsNotFinite) {
+    double opticalTime = 0.0, lastImuTime = 0.0;
+    cFusionFilter filter = test::RunningFilter(5, opticalTime, lastImuTime);
+    ASSERT_TRUE(filter.IsFinite());
+    for (int i = 1; i <= 3; ++i)
+        AddImu(filter, lastImuTime + 0.001 * i, Eigen::Vector3d(1e308, -1e308, 1e308), Eigen::Vector3d::Zero());
+    EXPECT_FALSE(filter.IsFinite());
 }
 
 }  // namespace

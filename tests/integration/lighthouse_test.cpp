@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -153,7 +154,12 @@ TEST(Lighthouse, FusedHeadAndDirectControllersTrackTheTruth) {
     ExpectDirectPairs(UpdatesOf(host, IndexOf(host, "halvex-controller-a")), "controller A");
     ExpectDirectPairs(UpdatesOf(host, IndexOf(host, "halvex-controller-b")), "controller B");
 
-    for (const auto& report : host.AccuracyReports()) {
+    const auto reports = host.AccuracyReports();
+    for (const char* serial : {"halvex-head", "halvex-controller-a", "halvex-controller-b"}) {
+        EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [&](const auto& r) { return r.serial == serial; }), 1)
+            << "no accuracy report for " << serial;
+    }
+    for (const auto& report : reports) {
         ASSERT_GT(report.samples, 100u) << report.serial;
         EXPECT_LT(report.positionRmsMm, 20.0) << report.serial;
         EXPECT_LT(report.orientationRmsDeg, 2.0) << report.serial;
@@ -388,11 +394,14 @@ std::vector<double> SplitNumbers(const std::string& line, std::vector<std::strin
 }
 
 TEST(Lighthouse, RecordingWritesTimeOrderedRawAndFilterFiles) {
+#if defined(_WIN32)
+    // The runtime's device 1 would record into, and the test delete from, the real
+    // ProgramData log folder; device_test records there under an index no device gets.
+    GTEST_SKIP() << "records only where the log folder can be redirected";
+#endif
     const std::filesystem::path state =
         std::filesystem::temp_directory_path() / ("halvex-recording-" + std::to_string(std::random_device{}()));
-#if !defined(_WIN32)
     SetEnvironment("XDG_STATE_HOME", state.string());
-#endif
     const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
     std::filesystem::remove(folder / "device1_rawdata.csv");
     std::filesystem::remove(folder / "device1_filter.csv");

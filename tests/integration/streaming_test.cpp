@@ -84,12 +84,16 @@ TEST(Streaming, FollowsTheAnnouncedConnectionTypeAndTheAddressFilters) {
     EXPECT_EQ(CountLinesContaining(host->Log(), "Initializing Tessaly in multicast, server: 127.0.0.1"), 1u);
     host->Cleanup();
 
-    // A server address in the settings that no server has: nothing connects, nothing is said.
+    // A server address in the settings that no server has: the server answers the
+    // discovery, the filter refuses it, nothing connects and nothing is said.
+    const uint64_t answersBefore = multicastServer->Statistics().discoveryAnswers;
     auto filtered = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3),
                               StringSetting("tessalyServerAddress", "127.0.0.9")});
     ASSERT_EQ(filtered->Init(), vr::VRInitError_None);
     filtered->RunFor(2.5);
+    EXPECT_GT(multicastServer->Statistics().discoveryAnswers, answersBefore) << "the server was found";
     EXPECT_EQ(CountLinesContaining(filtered->Log(), "Corvane server discovered"), 0u);
+    EXPECT_TRUE(multicastServer->Clients().empty());
     filtered->Cleanup();
     multicastServer->Stop();
 }
@@ -109,10 +113,15 @@ TEST(Streaming, PicksTheServerTheSettingsName) {
     host->Cleanup();
 
     // A local address no server is reached from filters every report out.
+    const uint64_t answersBefore = second->Statistics().discoveryAnswers + third->Statistics().discoveryAnswers;
     auto local = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3), StringSetting("tessalyLocalAddress", "127.0.0.7")});
     ASSERT_EQ(local->Init(), vr::VRInitError_None);
     local->RunFor(2.0);
+    EXPECT_GT(second->Statistics().discoveryAnswers + third->Statistics().discoveryAnswers, answersBefore)
+        << "the servers were found";
     EXPECT_EQ(CountLinesContaining(local->Log(), "Corvane server discovered"), 0u);
+    EXPECT_TRUE(second->Clients().empty());
+    EXPECT_TRUE(third->Clients().empty());
     local->Cleanup();
 }
 
@@ -149,6 +158,25 @@ TEST(Streaming, ConnectionAndSubscriptionFailuresAreLoggedAndTolerated) {
     EXPECT_TRUE(HasLine(oddSize->Log(), "Tessaly unsubscribe failed (response size 8, response[0] == 9)\n"));
     EXPECT_EQ(CountCommands(*server, "SubscribeByID"), 1u) << "only the head slot is occupied";
     oddSize->Cleanup();
+    server->ClearCommandReplies();
+
+    // Each way a subscription can fail is logged, and the connection streams all the same.
+    const std::pair<sCommandReply, std::string> subscribeFailures[] = {
+        {sCommandReply::Error(7), "SubscribeByID failed (error code 7)\n"},
+        {sCommandReply::NullResponse(), "Tessaly SubscribeByID failed (pResponse == nullptr)\n"},
+        {sCommandReply::Bytes({9, 0, 0, 0, 1, 0, 0, 0}), "Tessaly SubscribeByID failed (response size 8, response[0] == 9)\n"},
+        {sCommandReply::Bytes({5, 0, 0, 0}), "Tessaly SubscribeByID failed (response size 4, response[0] == 5)\n"},
+    };
+    for (const auto& [reply, line] : subscribeFailures) {
+        server->SetCommandReply("SubscribeByID*", reply);
+        auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
+        ASSERT_EQ(host->Init(), vr::VRInitError_None);
+        ASSERT_TRUE(RunUntil(*host, [&] { return HasLine(host->Log(), line); }, 10.0)) << line;
+        const uint64_t frames = server->Statistics().framesSent;
+        EXPECT_TRUE(RunUntil(*host, [&] { return server->Statistics().framesSent > frames + 10; }, 5.0)) << line;
+        EXPECT_EQ(CountLinesContaining(host->Log(), "Tessaly SubscribeByID succeeded"), 0u) << line;
+        host->Cleanup();
+    }
     server->Stop();
 }
 

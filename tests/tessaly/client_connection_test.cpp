@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 using namespace tessaly_test;
 using tessaly::server::cMocapServer;
 using tessaly::server::sCommandReply;
@@ -192,4 +196,61 @@ TEST_F(TessalyCommands, ResponsesOfConcurrentCallersDoNotOverwriteEachOther) {
     a.join();
     b.join();
     EXPECT_EQ(failures.load(), 0);
+}
+
+// The server drops a client it has not heard from for 5 s: a session longer than
+// that lives only by the client's keep-alives.
+TEST(TessalyConnection, KeepAlivesHoldASessionLongerThanTheServersClientTimeout) {
+    auto server = StartServer();
+    std::mutex eventsMutex;
+    std::vector<std::string> events;
+    server->SetEventLog([&](const std::string& line) {
+        std::lock_guard<std::mutex> lock(eventsMutex);
+        events.push_back(line);
+    });
+    TessalyClient client;
+    ASSERT_EQ(client.Connect(ParamsFor(*server)), ErrorCode_OK);
+    std::this_thread::sleep_for(std::chrono::seconds(7));
+    ASSERT_EQ(server->Clients().size(), 1u) << "the server still counts the client";
+    {
+        std::lock_guard<std::mutex> lock(eventsMutex);
+        for (const std::string& line : events) EXPECT_EQ(line.find("timed out"), std::string::npos) << line;
+    }
+    const uint64_t sent = server->Clients()[0].framesSent;
+    EXPECT_TRUE(WaitUntil([&] { return !server->Clients().empty() && server->Clients()[0].framesSent > sent + 10; }, 2.0))
+        << "frames still stream";
+    client.Disconnect();
+    server->SetEventLog(nullptr);
+}
+
+// A server that went away gets keep-alives for 10 s, then none: the client does not
+// send into a port nobody listens on for ever.
+TEST(TessalyConnection, KeepAlivesStopAfterTheServerHasBeenSilentForTenSeconds) {
+    cLogCapture log;
+    auto server = StartServer();
+    TessalyClient client;
+    ASSERT_EQ(client.Connect(ParamsFor(*server)), ErrorCode_OK);
+    const uint16_t port = server->Port();
+    server->Stop();
+    // Listen where the server was, as it would after a restart.
+    tessaly::net::cUdpSocket listener;
+    std::string error;
+    ASSERT_TRUE(listener.Open(tessaly::net::sEndpoint{tessaly::net::kLoopbackAddress, port}, &error)) << error;
+    const auto stopped = std::chrono::steady_clock::now();
+    const auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count(); };
+    int early = 0, late = 0;
+    uint8_t buffer[2048];
+    while (seconds() < 13.0) {
+        size_t size = 0;
+        tessaly::net::sEndpoint from;
+        if (listener.ReceiveFrom(buffer, sizeof buffer, &size, &from, 100) != tessaly::net::eReceiveResult::Datagram)
+            continue;
+        const double at = seconds();
+        if (at < 8.0) ++early;
+        if (at > 11.5) ++late;
+    }
+    EXPECT_GE(early, 4) << "keep-alives while the silence is young";
+    EXPECT_EQ(late, 0) << "none once it has lasted 10 s";
+    EXPECT_TRUE(log.Contains("silent for 10 s; keep-alives suspended"));
+    client.Disconnect();
 }

@@ -134,10 +134,17 @@ TEST_F(TessalyFrames, LatencyFromTheMidExposureTickMatchesTheServersLatency) {
 
     server->SetMidExposureProvided(false);
     sink.Clear();
-    ASSERT_TRUE(WaitForFrames(5));
-    const sSeenFrame last = sink.Frames().back();
-    EXPECT_EQ(last.mid, 0u);
-    EXPECT_NEAR(last.latency, 0.010, 0.010) << "the data-received tick lies half the latency before sending";
+    ASSERT_TRUE(WaitForFrames(10));
+    // A median, not one frame: a single delivery on a loaded machine can be late by
+    // any amount. The mapping's own arithmetic is checked in clock_mapping_test.
+    std::vector<double> withoutMid;
+    for (const auto& f : sink.Frames())
+        if (f.mid == 0) withoutMid.push_back(f.latency);
+    ASSERT_GE(withoutMid.size(), 5u);
+    std::sort(withoutMid.begin(), withoutMid.end());
+    const double medianWithoutMid = withoutMid[withoutMid.size() / 2];
+    EXPECT_GT(medianWithoutMid, 0.005) << "the data-received tick lies half the latency before sending";
+    EXPECT_LT(medianWithoutMid, 0.018) << "not the mid-exposure tick's 20 ms";
 }
 
 TEST_F(TessalyFrames, SecondsSinceHostTimestampMapsTheServerClock) {
@@ -150,10 +157,12 @@ TEST_F(TessalyFrames, SecondsSinceHostTimestampMapsTheServerClock) {
     const double sinceNow = client.SecondsSinceHostTimestamp(now);
     const double sinceTwoSecondsAgo = client.SecondsSinceHostTimestamp(now - 2 * f);
     const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
-    EXPECT_GT(sinceNow, -0.003);
-    EXPECT_LT(sinceNow, 0.003 + spent);
-    EXPECT_GT(sinceTwoSecondsAgo, 2.0 - 0.003);
-    EXPECT_LT(sinceTwoSecondsAgo, 2.003 + spent);
+    // The mapping may be off by half the shortest round trip of the connection's
+    // exchanges, a few ms on a loaded machine; its arithmetic is in clock_mapping_test.
+    EXPECT_GT(sinceNow, -0.010);
+    EXPECT_LT(sinceNow, 0.010 + spent);
+    EXPECT_GT(sinceTwoSecondsAgo, 2.0 - 0.010);
+    EXPECT_LT(sinceTwoSecondsAgo, 2.010 + spent);
     EXPECT_LT(client.SecondsSinceHostTimestamp(server->TicksNow() + f / 10), -0.09) << "a tick in the future";
     EXPECT_LT(client.SecondsSinceHostTimestamp(0), 0.0) << "tick 0 means 'not provided'";
     client.Disconnect();

@@ -5,6 +5,15 @@
 
 #include <openvr_driver.h>
 
+// The official headers leave the export to the driver.
+#if !defined(HMD_DRIVER_FACTORY_EXPORT)
+#if defined(_WIN32)
+#define HMD_DRIVER_FACTORY_EXPORT extern "C" __declspec(dllexport)
+#else
+#define HMD_DRIVER_FACTORY_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+#endif
+
 #include <cstdarg>
 #include <cstdio>
 #include <memory>

@@ -87,6 +87,23 @@ protected:
         return poses;
     }
     size_t PoseCount() const { return mHost.serverDriverHost.Poses().size(); }
+    size_t LogSize() const { return mHost.log.Lines().size(); }
+    size_t CountSince(const std::string& text, size_t logIndex) const {
+        const auto lines = mHost.log.Lines();
+        size_t count = 0;
+        for (size_t i = logIndex; i < lines.size(); ++i) count += lines[i].find(text) != std::string::npos;
+        return count;
+    }
+    // 'R' for each reset of the head's filter, 'V' for each time its pose became valid.
+    std::string ResetsAndValidPosesSince(size_t logIndex) const {
+        const auto lines = mHost.log.Lines();
+        std::string events;
+        for (size_t i = logIndex; i < lines.size(); ++i) {
+            if (lines[i].find(kReset) != std::string::npos) events += 'R';
+            if (lines[i].find("halvex-head-s mRigidBodyId=3 Pose becoming valid") != std::string::npos) events += 'V';
+        }
+        return events;
+    }
     bool ValidPoseSince(size_t mark) const {
         const auto poses = PosesSince(mark);
         return std::any_of(poses.begin(), poses.end(), [](const vr::DriverPose_t& p) { return p.poseIsValid; });
@@ -107,7 +124,6 @@ protected:
 TEST_F(LighthouseDevice, NonFiniteImuSamplesAreDroppedAndTrackingGoesOn) {
     MakeHead();
     ActivateAndWaitForAValidPose();
-    const size_t resets = Count(kReset);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::function<void(vr::ImuSample_t&)> faults[] = {
         [&](vr::ImuSample_t& s) { s.vAccel.v[1] = nan; },
@@ -123,7 +139,7 @@ TEST_F(LighthouseDevice, NonFiniteImuSamplesAreDroppedAndTrackingGoesOn) {
 
     EXPECT_EQ(Count("dropped an IMU sample with a non-finite time or reading (3 so far)"), 1u);
     EXPECT_EQ(Count("Negative IMU dt"), 0u);
-    EXPECT_EQ(Count(kReset), resets) << "a dropped sample costs no filter reset";
+    EXPECT_EQ(Count("filter state is no longer finite"), 0u) << "no NaN reached the filter";
     EXPECT_TRUE(ValidPoseSince(mark)) << "fused poses keep coming";
     const vr::DriverPose_t pose = mDevice->GetPose();
     EXPECT_TRUE(pose.poseIsValid);
@@ -196,50 +212,47 @@ TEST_F(LighthouseDevice, UnusableFactoryScalesAreReplacedByOne) {
 
 // Three ways the head loses its fused pose, each with its own line and timing: a
 // time step backwards resets at once; an IMU stall resets a tenth of a second after
-// the last fused pose; optical silence invalidates after the two-second hold.
+// the last fused pose; optical silence invalidates after the two-second hold. None
+// of them may start a storm: after every reset the new filter submits before the
+// next reset (a stall of a loaded machine may add a reset, never a storm).
 TEST_F(LighthouseDevice, ImuResetsAreToldApartFromTheOpticalHold) {
     MakeHead();
     ActivateAndWaitForAValidPose();
     halvex::platform::SleepFor(0.3);
 
-    size_t resets = Count(kReset);
+    size_t logMark = LogSize();
     mStimulus->EditNextImuSample([](vr::ImuSample_t& s) { s.fSampleTime -= 0.05; });
-    ASSERT_TRUE(WaitFor([&] { return Count("Negative IMU dt") == 1; }, 1.0));
-    EXPECT_TRUE(WaitFor([&] { return Count(kReset) == resets + 1; }, 1.0));
+    ASSERT_TRUE(WaitFor([&] { return CountSince("Negative IMU dt", logMark) == 1; }, 1.0));
     size_t mark = PoseCount();
     ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(mark); }, 2.0));
     halvex::platform::SleepFor(0.3);
-    EXPECT_EQ(Count(kReset), resets + 1) << "one reset, not a storm";
+    EXPECT_EQ(ResetsAndValidPosesSince(logMark).rfind("RV", 0), 0u) << ResetsAndValidPosesSince(logMark);
+    EXPECT_EQ(ResetsAndValidPosesSince(logMark).find("RR"), std::string::npos) << ResetsAndValidPosesSince(logMark);
 
-    resets = Count(kReset);
+    logMark = LogSize();
     mStimulus->imuPaused.store(true);
     const double stalled = halvex::platform::NowSeconds();
-    ASSERT_TRUE(WaitFor([&] { return Count(kReset) > resets; }, 2.0));
+    ASSERT_TRUE(WaitFor([&] { return CountSince(kReset, logMark) > 0; }, 2.0));
     const double resetAfter = halvex::platform::NowSeconds() - stalled;
     EXPECT_GT(resetAfter, 0.09);
     EXPECT_LT(resetAfter, 1.0);
-    EXPECT_EQ(Count("Stale IMU data"), 1u);
+    EXPECT_GE(CountSince("Stale IMU data", logMark), 1u);
     halvex::platform::SleepFor(0.3);
     mark = PoseCount();
     mStimulus->imuPaused.store(false);
     ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(mark); }, 2.0)) << "fused poses return with the IMU";
     halvex::platform::SleepFor(0.5);
-    EXPECT_EQ(Count(kReset), resets + 1) << "one reset for the stall, none after it";
+    EXPECT_EQ(ResetsAndValidPosesSince(logMark).find("RR"), std::string::npos) << ResetsAndValidPosesSince(logMark);
     EXPECT_EQ(Count("Stale optical data"), 0u);
     EXPECT_EQ(Count("Negative IMU dt"), 1u);
 
-    resets = Count(kReset);
+    logMark = LogSize();
     mStimulus->opticalPaused.store(true);
     const double silent = halvex::platform::NowSeconds();
-    mark = PoseCount();
-    ASSERT_TRUE(WaitFor([&] {
-        const auto poses = PosesSince(mark);
-        return !poses.empty() && !poses.back().poseIsValid;
-    }, 4.0));
+    ASSERT_TRUE(WaitFor([&] { return CountSince("Stale optical data", logMark) > 0; }, 4.0));
     EXPECT_GT(halvex::platform::NowSeconds() - silent, 1.9);
-    ASSERT_TRUE(WaitFor([&] { return Count("Stale optical data") == 1; }, 1.0));
-    EXPECT_EQ(Count(kReset), resets + 1);
-    EXPECT_EQ(Count("Stale IMU data"), 1u) << "the IMU kept streaming";
+    EXPECT_GE(CountSince(kReset, logMark), 1u);
+    EXPECT_FALSE(mDevice->GetPose().poseIsValid);
 }
 
 TEST_F(LighthouseDevice, ActivatesAgainAfterDeactivateAndStopsWhenDestroyedActive) {

@@ -133,9 +133,16 @@ TEST(Lighthouse, FusedHeadAndDirectControllersTrackTheTruth) {
     host.RunFor(4.0);
 
     const auto log = host.Log();
-    // One reset when the rigid body is set, one when the stream opens; every further
-    // one at start-up is the filter being rebuilt before it could submit.
-    EXPECT_EQ(CountLinesContaining(log, "halvex-head-s Resetting filter"), 2u);
+    // A reset storm is the filter rebuilt again before it could submit. After the
+    // two resets of the start (the rigid body set, the stream opened) every reset
+    // must follow a fused pose; a stall of this loaded machine may cause one.
+    std::string resetsAndFirstPoses;
+    for (const std::string& line : log) {
+        if (line.find("halvex-head-s Resetting filter") != std::string::npos) resetsAndFirstPoses += 'R';
+        if (line.find("halvex-head-s mRigidBodyId=3 Pose becoming valid") != std::string::npos) resetsAndFirstPoses += 'V';
+    }
+    EXPECT_EQ(resetsAndFirstPoses.rfind("RRV", 0), 0u) << resetsAndFirstPoses;
+    EXPECT_EQ(resetsAndFirstPoses.find("RR", 1), std::string::npos) << resetsAndFirstPoses;
     EXPECT_TRUE(HasLine(log, "IMU stream opened at '/devices/lighthouse/LHR-VRHOST00/imu' for device halvex-head"));
     EXPECT_TRUE(HasLine(log, "Mapping HTC controller path '/devices/htc/vive_controllerLHR-CTRL0005' to Lighthouse "
                              "driver path '/devices/lighthouse/LHR-CTRL0005'"));

@@ -6,6 +6,8 @@
 
 #include "../core/fake_host.h"
 
+#include "platform/clock.h"
+
 #include <openvr_driver.h>
 
 #include <array>
@@ -21,6 +23,7 @@ namespace halvex::test {
 struct sSubmittedPose {
     uint32_t deviceIndex;
     vr::DriverPose_t pose;
+    double time;  // driver time of the submission
 };
 
 class cRecordingServerDriverHost : public vr::IVRServerDriverHost {
@@ -29,8 +32,9 @@ public:
         return true;
     }
     void TrackedDevicePoseUpdated(uint32_t unWhichDevice, const vr::DriverPose_t& newPose, uint32_t) override {
+        const double now = platform::NowSeconds();
         std::lock_guard<std::mutex> lock(mMutex);
-        mPoses.push_back({unWhichDevice, newPose});
+        mPoses.push_back({unWhichDevice, newPose, now});
     }
     void VsyncEvent(double) override {}
     void VendorSpecificEvent(uint32_t, vr::EVREventType, const vr::VREvent_Data_t&, double) override {}

@@ -247,11 +247,28 @@ TEST_F(LighthouseDevice, ImuResetsAreToldApartFromTheOpticalHold) {
     EXPECT_EQ(Count("Negative IMU dt"), 1u);
 
     logMark = LogSize();
+    mark = PoseCount();
     mStimulus->opticalPaused.store(true);
     const double silent = halvex::platform::NowSeconds();
-    ASSERT_TRUE(WaitFor([&] { return CountSince("Stale optical data", logMark) > 0; }, 4.0));
-    EXPECT_GT(halvex::platform::NowSeconds() - silent, 1.9);
-    EXPECT_GE(CountSince(kReset, logMark), 1u);
+    double opticalStaleAfter = -1.0;
+    WaitFor([&] {
+        if (CountSince("Stale optical data", logMark) == 0) return false;
+        opticalStaleAfter = halvex::platform::NowSeconds() - silent;
+        return true;
+    }, 3.5);
+    // A stall of a loaded machine resets the filter early, and then, with no optical
+    // sample left to judge, the optical line never comes; never the other way round.
+    if (CountSince("Stale IMU data", logMark) == 0) {
+        EXPECT_GE(opticalStaleAfter, 0.0) << "the optical hold ended without its line";
+    }
+    if (opticalStaleAfter >= 0.0) {
+        EXPECT_GT(opticalStaleAfter, 1.9);
+    }
+    double lastValidAfter = 0.0;
+    const auto submitted = mHost.serverDriverHost.Poses();
+    for (size_t i = mark; i < submitted.size(); ++i)
+        if (submitted[i].pose.poseIsValid) lastValidAfter = submitted[i].time - silent;
+    EXPECT_LT(lastValidAfter, 2.2) << "no fused pose outlives the optical hold";
     EXPECT_FALSE(mDevice->GetPose().poseIsValid);
 }
 

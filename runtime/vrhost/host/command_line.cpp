@@ -1,13 +1,17 @@
 #include "vrhost/host/command_line.h"
 
+#include "vrhost/clients/client_service.h"
 #include "vrhost/host/host.h"
 #include "vrhost/host/host_error.h"
+
+#include "client_link/state_folder.h"
 
 #include "sim/motion_scenario.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 namespace vrhost {
 
@@ -57,11 +61,15 @@ std::string UsageText() {
            "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
            "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
+           "              [--controller SYSTEM/SERIAL]...\n"
            "Loads an OpenVR driver as the VR runtime does, runs it at 90 Hz until the\n"
            "duration ends or Ctrl+C, and prints a summary of what it did.\n"
            "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"
            "headset move, their IMU streams carry 1000 Hz samples, and the summary compares\n"
-           "every pose with the truth, at the pose's own time and as shown at each refresh.\n";
+           "every pose with the truth, at the pose's own time and as shown at each refresh.\n"
+           "While it runs it serves client programs (a settings utility) on a loopback port;\n"
+           "--controller adds a controller of another tracking system for them to see.\n"
+           "Without --settings it uses the settings file in its state folder, if there is one.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& commandLine, std::string& error) {
@@ -89,7 +97,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
                                 option == "--log" || option == "--without-interface" || option == "--scenario" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
                                 option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
-                                option == "--display-prediction";
+                                option == "--display-prediction" || option == "--controller";
         if (!takesValue) {
             error = "unknown option " + args[i];
             return false;
@@ -138,6 +146,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
             parsed.host.logFile = value;
         } else if (option == "--without-interface") {
             parsed.host.withheldInterfaces.push_back(value);
+        } else if (option == "--controller") {
+            sOtherController controller;
+            if (!ParseOtherController(value, controller)) {
+                error = "--controller needs SYSTEM/SERIAL, not \"" + value + "\"";
+                return false;
+            }
+            parsed.otherControllers.push_back(controller);
         }
     }
     if (!parsed.help && parsed.driver.empty()) {
@@ -164,10 +179,26 @@ int RunVrhost(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // The program keeps counts and last poses only; the CSV holds every update.
     commandLine.host.poseHistoryLimit = 0;
     commandLine.host.logCaptureLimit = 0;
+    // Client programs' changes are written back to the settings file, as the runtime
+    // does; without --settings that is the one in the state folder, read if it exists.
+    std::filesystem::path settingsFile = std::filesystem::u8path(commandLine.host.settingsFile);
+    if (settingsFile.empty()) {
+        settingsFile = link::DefaultSettingsFile();
+        std::error_code ec;
+        if (!settingsFile.empty() && std::filesystem::exists(settingsFile, ec)) {
+            commandLine.host.settingsFile = settingsFile.u8string();
+        }
+    }
     try {
         cHost host(commandLine.host);
         host.LoadDriver(commandLine.driver);
+        cHostDeviceView devices(host, commandLine.otherControllers);
+        cClientService clients(host.Settings(), devices, settingsFile);
+        std::string clientsError;
+        // Not an error of the session: the driver runs all the same.
+        if (!clients.Start(clientsError)) out << "vrhost: not serving client programs: " << clientsError << "\n";
         if (host.Init() == vr::VRInitError_None) host.RunFor(commandLine.durationSeconds, stop);
+        clients.Stop();
         host.Cleanup();
         host.UnloadDriver();
         out << host.Summary();

@@ -2,6 +2,7 @@
 // so tests run the program's logic in-process.
 #pragma once
 
+#include "vrhost/clients/client_device_view.h"
 #include "vrhost/host/host_options.h"
 
 #include <atomic>
@@ -15,6 +16,7 @@ struct sCommandLine {
     sHostOptions host;
     std::string driver;             // --driver DIR|LIBRARY
     double durationSeconds = -1.0;  // --duration; negative: until interrupted
+    std::vector<sOtherController> otherControllers;  // --controller SYSTEM/SERIAL, for client programs
     bool help = false;
 };
 

@@ -79,6 +79,22 @@ sSettingValue ToSettingValue(const Json& value) {
     return out;
 }
 
+Json FromSettingValue(const sSettingValue& value) {
+    using Kind = sSettingValue::eKind;
+    switch (value.kind) {
+        case Kind::Bool: return value.boolValue;
+        case Kind::Integer: return value.integerValue;
+        case Kind::Real: return value.realValue;
+        case Kind::String: return value.text;
+        case Kind::Structured: {
+            Json parsed = Json::parse(value.text, nullptr, false);
+            return parsed.is_discarded() ? Json() : parsed;
+        }
+        case Kind::Null: break;
+    }
+    return Json();
+}
+
 }  // namespace
 
 bool ParseSettingsJson(const std::string& text, SettingsDocument& document, std::string& error) {
@@ -99,6 +115,16 @@ bool ParseSettingsJson(const std::string& text, SettingsDocument& document, std:
     }
     document = std::move(parsed);
     return true;
+}
+
+std::string WriteSettingsJson(const SettingsDocument& document) {
+    Json root = Json::object();
+    for (const auto& [sectionName, section] : document) {
+        Json& keys = root[sectionName];
+        keys = Json::object();
+        for (const auto& [key, value] : section) keys[key] = FromSettingValue(value);
+    }
+    return root.dump(3, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 bool ParseManifestJson(const std::string& text, sManifestFields& manifest, std::string& error) {

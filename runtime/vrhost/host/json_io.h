@@ -26,6 +26,10 @@ using SettingsDocument = std::map<std::string, SettingsSection>;
 // reason that says where ("line 3, column 7: ...").
 bool ParseSettingsJson(const std::string& text, SettingsDocument& document, std::string& error);
 
+// The settings file text of a document: every section and key as read, values of a
+// type vrhost does not interpret (arrays, objects) written back unchanged.
+std::string WriteSettingsJson(const SettingsDocument& document);
+
 // The fields of a driver manifest that vrhost uses.
 struct sManifestFields {
     std::string name;

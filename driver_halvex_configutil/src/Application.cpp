@@ -1,0 +1,330 @@
+#include "Application.h"
+
+#include "MainWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QtGlobal>
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+const char* const kDriverSection = "driver_halvex";
+const char* const kOverridesSection = "TrackingOverrides";
+const char* const kDriverName = "halvex";
+
+// The tracking type box's index is the position in this table.
+const char* const kTrackingTypes[] = {"Standard", "HalvexOnly", "HMDOnly"};
+const int kTrackingTypeCount = static_cast<int>(sizeof(kTrackingTypes) / sizeof(kTrackingTypes[0]));
+
+const uint32_t kStringBufferSize = 512;
+const uint32_t kPropertyBufferSize = 256;
+
+// The key of one of the driver's devices in "TrackingOverrides".
+QByteArray DevicePath(const char* serial) {
+    char path[128];
+    std::snprintf(path, sizeof(path), "/devices/%s/%s", kDriverName, serial);
+    return QByteArray(path);
+}
+
+int TrackingTypeIndex(const char* value) {
+    for (int i = 0; i < kTrackingTypeCount; ++i) {
+        if (qstrcmp(value, kTrackingTypes[i]) == 0) return i;
+    }
+    return 0;
+}
+
+QString StringProperty(vr::IVRSystem* system, uint32_t index, vr::ETrackedDeviceProperty prop) {
+    char value[kPropertyBufferSize] = {};
+    vr::ETrackedPropertyError error = vr::TrackedProp_Success;
+    system->GetStringTrackedDeviceProperty(index, prop, value, sizeof(value), &error);
+    if (error != vr::TrackedProp_Success) return QString();
+    return QString::fromUtf8(value);
+}
+
+const char* EventWord(vr::EVREventType event) {
+    switch (event) {
+        case vr::VREvent_TrackedDeviceActivated: return "activated";
+        case vr::VREvent_TrackedDeviceDeactivated: return "deactivated";
+        case vr::VREvent_TrackedDeviceUpdated: return "updated";
+        default: return "initialized";
+    }
+}
+
+// One device's rigid body, its Enable box and its override box.
+struct sDeviceSlot {
+    const char* rigidBodyKey;
+    QByteArray devicePath;
+    const char* defaultOverride;
+    QCheckBox* enableBox;
+    QSpinBox* rigidBodyBox;
+    QComboBox* overrideBox;
+};
+
+// Head, controller A, controller B: the order of loading and saving.
+std::array<sDeviceSlot, 3> DeviceSlots(cMainWindow* w) {
+    return {{{"tessalyRigidBodyIdHead", DevicePath("halvex-head"), "/user/head", w->HeadEnableBox(),
+              w->HeadRigidBodyBox(), w->HeadOverrideBox()},
+             {"tessalyRigidBodyIdControllerA", DevicePath("halvex-controller-a"), "/user/hand/left",
+              w->ControllerAEnableBox(), w->ControllerARigidBodyBox(), w->ControllerAOverrideBox()},
+             {"tessalyRigidBodyIdControllerB", DevicePath("halvex-controller-b"), "/user/hand/right",
+              w->ControllerBEnableBox(), w->ControllerBRigidBodyBox(), w->ControllerBOverrideBox()}}};
+}
+
+void LoadOverride(vr::IVRSettings* settings, const sDeviceSlot& slot) {
+    char value[kStringBufferSize] = {};
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    settings->GetString(kOverridesSection, slot.devicePath.constData(), value, sizeof(value), &error);
+    if (error != vr::VRSettingsError_None || value[0] == '\0') {
+        slot.overrideBox->setEditText(slot.defaultOverride);
+        return;
+    }
+    slot.overrideBox->addItem(QString::fromUtf8(value));
+    slot.overrideBox->setCurrentIndex(slot.overrideBox->count() - 1);
+}
+
+void LoadRigidBody(vr::IVRSettings* settings, const sDeviceSlot& slot) {
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    const int32_t id = settings->GetInt32(kDriverSection, slot.rigidBodyKey, &error);
+    slot.rigidBodyBox->setValue(id);
+    slot.enableBox->setChecked(error == vr::VRSettingsError_None && id >= 1);
+}
+
+// An enabled slot with an ID writes both keys; any other removes both, so the driver
+// sees no device there.
+void SaveSlot(vr::IVRSettings* settings, const sDeviceSlot& slot, bool& anyError) {
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    const auto note = [&]() {
+        if (error != vr::VRSettingsError_None) anyError = true;
+        error = vr::VRSettingsError_None;
+    };
+    if (slot.enableBox->isChecked() && slot.rigidBodyBox->value() > 0) {
+        settings->SetInt32(kDriverSection, slot.rigidBodyKey, slot.rigidBodyBox->value(), &error);
+        note();
+        settings->SetString(kOverridesSection, slot.devicePath.constData(),
+                            slot.overrideBox->currentText().toUtf8().constData(), &error);
+        note();
+    } else {
+        settings->RemoveKeyInSection(kDriverSection, slot.rigidBodyKey, &error);
+        note();
+        settings->RemoveKeyInSection(kOverridesSection, slot.devicePath.constData(), &error);
+        note();
+    }
+}
+
+}  // namespace
+
+cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    mTimer = new QTimer(this);
+    mMainWindow = new cMainWindow;
+
+    connect(this, &QCoreApplication::aboutToQuit, this, &cApplication::Shutdown);
+    connect(mTimer, &QTimer::timeout, this, &cApplication::ProcessEvents);
+    connect(mMainWindow, &cMainWindow::RetryInitClicked, this, &cApplication::RetryInitialization);
+    connect(mMainWindow, &cMainWindow::LoadClicked, this, &cApplication::LoadSettings);
+    connect(mMainWindow, &cMainWindow::SaveClicked, this, &cApplication::SaveSettings);
+
+    ConnectToRunningRuntime();
+    // With a running runtime this loads a second time; without one it makes the
+    // temporary utility connection.
+    LoadSettings();
+
+    mTimer->setInterval(1);
+    mTimer->start();
+    mMainWindow->show();
+}
+
+cApplication::~cApplication() {
+    Shutdown();
+    delete mMainWindow;
+}
+
+bool cApplication::ConnectToRunningRuntime() {
+    if (!InitializeOpenvr(vr::VRApplication_Background, nullptr)) return false;
+    ShutdownOpenvr();
+    if (!InitializeOpenvr(vr::VRApplication_Other, nullptr)) return false;
+    UpdateAllTrackedDevices();
+    if (!mSettingsLoaded && LoadSettings()) mSettingsLoaded = true;
+    return true;
+}
+
+bool cApplication::RetryInitialization() { return ConnectToRunningRuntime(); }
+
+bool cApplication::InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitError* error) {
+    if (mVrSystem) ShutdownOpenvr();
+    vr::EVRInitError initError = vr::VRInitError_None;
+    vr::IVRSystem* system = vr::VR_Init(&initError, type);
+    if (initError == vr::VRInitError_None && !system) {
+        // Connected, yet no system interface: do not keep a connection nobody can close.
+        vr::VR_Shutdown();
+        initError = vr::VRInitError_Init_InterfaceNotFound;
+    }
+    if (error) *error = initError;
+    if (initError == vr::VRInitError_None) {
+        mVrSystem = system;
+        qInfo("OpenVR initialized successfully");
+        mMainWindow->SetOpenvrStatus(true);
+        return true;
+    }
+    mVrSystem = nullptr;
+    mMainWindow->SetOpenvrStatus(false);
+    return false;
+}
+
+bool cApplication::ShutdownOpenvr() {
+    if (!mVrSystem) return false;
+    vr::VR_Shutdown();
+    mVrSystem = nullptr;
+    qInfo("OpenVR shutdown");
+    mMainWindow->SetOpenvrStatus(false);
+    mTrackedDevices.clear();
+    return true;
+}
+
+void cApplication::Shutdown() {
+    disconnect(mTimer, nullptr, this, nullptr);
+    ShutdownOpenvr();
+}
+
+void cApplication::ProcessEvents() {
+    vr::VREvent_t event;
+    while (mVrSystem && mVrSystem->PollNextEvent(&event, sizeof(event))) {
+        switch (event.eventType) {
+            case vr::VREvent_TrackedDeviceActivated:
+            case vr::VREvent_TrackedDeviceDeactivated:
+            case vr::VREvent_TrackedDeviceUpdated:
+                UpdateTrackedDevice(event.trackedDeviceIndex, static_cast<vr::EVREventType>(event.eventType));
+                break;
+            case vr::VREvent_ButtonPress: {
+                const auto device = mTrackedDevices.constFind(event.trackedDeviceIndex);
+                if (device != mTrackedDevices.constEnd()) {
+                    qInfo("Button pressed - controller %u (%s), button %u", event.trackedDeviceIndex,
+                          qPrintable(device->registeredDeviceType), event.data.controller.button);
+                }
+                break;
+            }
+            case vr::VREvent_Quit:
+                qInfo("Got VREvent_Quit");
+                mVrSystem->AcknowledgeQuit_Exiting();
+                ShutdownOpenvr();
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void cApplication::UpdateAllTrackedDevices() {
+    for (uint32_t index = 0; mVrSystem && index < vr::k_unMaxTrackedDeviceCount; ++index) {
+        if (mVrSystem->GetTrackedDeviceClass(index) != vr::TrackedDeviceClass_Invalid) {
+            UpdateTrackedDevice(index, vr::VREvent_None);
+        }
+    }
+}
+
+void cApplication::UpdateTrackedDevice(uint32_t index, vr::EVREventType event) {
+    qInfo("Tracked device #%d %s", static_cast<int>(index), EventWord(event));
+    if (event == vr::VREvent_TrackedDeviceDeactivated) {
+        mTrackedDevices.remove(index);
+        return;
+    }
+    if (!mVrSystem) return;
+    sTrackedDeviceInfo& info = mTrackedDevices[index];
+    info.deviceClass = mVrSystem->GetTrackedDeviceClass(index);
+    info.trackingSystemName = StringProperty(mVrSystem, index, vr::Prop_TrackingSystemName_String);
+    info.registeredDeviceType = StringProperty(mVrSystem, index, vr::Prop_RegisteredDeviceType_String);
+
+    // Other systems' controllers and trackers are offered as override targets.
+    const bool controllerOrTracker = info.deviceClass == vr::TrackedDeviceClass_Controller ||
+                                     info.deviceClass == vr::TrackedDeviceClass_GenericTracker;
+    if (controllerOrTracker && info.trackingSystemName != QLatin1String(kDriverName) &&
+        !info.registeredDeviceType.isEmpty()) {
+        mMainWindow->AddOverrideDevice(QString("/devices/%1").arg(info.registeredDeviceType));
+    }
+}
+
+bool cApplication::AcquireConnection(const char* failureText, bool& temporary) {
+    temporary = false;
+    if (mVrSystem) return true;
+    vr::EVRInitError error = vr::VRInitError_None;
+    if (InitializeOpenvr(vr::VRApplication_Utility, &error)) {
+        temporary = true;
+        return true;
+    }
+    QMessageBox::critical(mMainWindow, tr("Error"),
+                          tr(failureText).arg(QString::fromUtf8(vr::VR_GetVRInitErrorAsEnglishDescription(error))),
+                          QMessageBox::Ok);
+    return false;
+}
+
+bool cApplication::LoadSettings() {
+    bool temporary = false;
+    if (!AcquireConnection(QT_TR_NOOP("Unable to load settings: Unable to initialize OpenVR\n(%1)"), temporary)) {
+        return false;
+    }
+    vr::EVRInitError interfaceError = vr::VRInitError_None;
+    auto* settings = static_cast<vr::IVRSettings*>(vr::VR_GetGenericInterface(vr::IVRSettings_Version, &interfaceError));
+    if (settings) {
+        cMainWindow* w = mMainWindow;
+        w->ConnectionTypeBox()->setCurrentIndex(settings->GetBool(kDriverSection, "tessalyUseMulticast") ? 0 : 1);
+        char value[kStringBufferSize] = {};
+        vr::EVRSettingsError error = vr::VRSettingsError_None;
+        settings->GetString(kDriverSection, "tessalyServerAddress", value, sizeof(value), &error);
+        w->ServerAddressField()->setText(QString::fromUtf8(value));
+        settings->GetString(kDriverSection, "tessalyLocalAddress", value, sizeof(value), &error);
+        w->LocalAddressField()->setText(QString::fromUtf8(value));
+        settings->GetString(kDriverSection, "trackingType", value, sizeof(value), &error);
+        w->TrackingTypeBox()->setCurrentIndex(TrackingTypeIndex(value));
+        for (const sDeviceSlot& slot : DeviceSlots(w)) {
+            LoadOverride(settings, slot);
+            LoadRigidBody(settings, slot);
+        }
+    }
+    if (temporary) ShutdownOpenvr();
+    // A runtime without the settings interface loaded nothing.
+    if (!settings) return false;
+    mSettingsLoaded = true;
+    return true;
+}
+
+bool cApplication::SaveSettings() {
+    bool temporary = false;
+    if (!AcquireConnection(QT_TR_NOOP("Unable to save settings: Unable to initialize OpenVR\n(%1)"), temporary)) {
+        return false;
+    }
+    vr::EVRInitError interfaceError = vr::VRInitError_None;
+    auto* settings = static_cast<vr::IVRSettings*>(vr::VR_GetGenericInterface(vr::IVRSettings_Version, &interfaceError));
+    // Without the settings interface nothing was written: say so rather than stay silent.
+    bool anyError = settings == nullptr;
+    if (settings) {
+        cMainWindow* w = mMainWindow;
+        vr::EVRSettingsError error = vr::VRSettingsError_None;
+        const auto note = [&]() {
+            if (error != vr::VRSettingsError_None) anyError = true;
+            error = vr::VRSettingsError_None;
+        };
+        settings->SetBool(kDriverSection, "tessalyUseMulticast", w->ConnectionTypeBox()->currentIndex() == 0, &error);
+        note();
+        settings->SetString(kDriverSection, "tessalyServerAddress", w->ServerAddressField()->text().toUtf8().constData(),
+                            &error);
+        note();
+        settings->SetString(kDriverSection, "tessalyLocalAddress", w->LocalAddressField()->text().toUtf8().constData(),
+                            &error);
+        note();
+        const int trackingType = qBound(0, w->TrackingTypeBox()->currentIndex(), kTrackingTypeCount - 1);
+        settings->SetString(kDriverSection, "trackingType", kTrackingTypes[trackingType], &error);
+        note();
+        for (const sDeviceSlot& slot : DeviceSlots(w)) SaveSlot(settings, slot, anyError);
+    }
+    if (anyError) {
+        QMessageBox::warning(mMainWindow, tr("Warning"), tr("Some settings may not have been saved."),
+                             QMessageBox::Ok);
+    }
+    if (temporary) ShutdownOpenvr();
+    return true;
+}

@@ -1,0 +1,62 @@
+// The utility's application object: owns the window, holds the runtime connection,
+// polls the runtime's events every millisecond, keeps the table of tracked devices
+// the runtime reports, and loads and saves the driver's settings on the window's
+// requests. Everything runs on the Qt main thread.
+#pragma once
+
+#include <openvr.h>
+
+#include <QApplication>
+#include <QHash>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+
+class cMainWindow;
+
+struct sTrackedDeviceInfo {
+    vr::ETrackedDeviceClass deviceClass = vr::TrackedDeviceClass_Invalid;
+    QString trackingSystemName;
+    QString registeredDeviceType;
+};
+
+class cApplication : public QApplication {
+    Q_OBJECT
+
+public:
+    // argc must outlive the application, as QApplication requires.
+    cApplication(int& argc, char** argv);
+    ~cApplication() override;
+
+    cMainWindow* MainWindow() const { return mMainWindow; }
+    bool IsOpenvrInitialized() const { return mVrSystem != nullptr; }
+    const QHash<uint32_t, sTrackedDeviceInfo>& TrackedDevices() const { return mTrackedDevices; }
+
+public slots:
+    void Shutdown();
+    void ProcessEvents();
+    bool LoadSettings();
+    bool SaveSettings();
+
+public:
+    bool InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitError* error);
+    bool ShutdownOpenvr();
+    void UpdateTrackedDevice(uint32_t index, vr::EVREventType event);
+    void UpdateAllTrackedDevices();
+    bool RetryInitialization();
+
+private:
+    // A connection for one load or save: the open one, else a temporary utility
+    // connection. False (after the error box) when none can be had.
+    bool AcquireConnection(const char* failureText, bool& temporary);
+    // Background probe first, so that an application connection is only ever made
+    // to a runtime that is already running.
+    bool ConnectToRunningRuntime();
+
+    vr::IVRSystem* mVrSystem = nullptr;
+    QTimer* mTimer = nullptr;
+    cMainWindow* mMainWindow = nullptr;
+    bool mSettingsLoaded = false;
+    QHash<uint32_t, sTrackedDeviceInfo> mTrackedDevices;
+};

@@ -1,0 +1,40 @@
+// vrhost as the program runs it, for the end-to-end test: the built driver folder,
+// the client service, and controllers of another tracking system for clients to see.
+// No OpenVR header here: the test's own file includes the client side.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halvex::test {
+
+// The integration tests' own (their header brings the driver side's declarations):
+// the test tells the driver where its motion-capture server is through the environment.
+void SetEnvironment(const char* name, const std::string& value);
+
+class cHostedRuntime {
+public:
+    // `otherControllers`: "SYSTEM/SERIAL" each.
+    cHostedRuntime(const std::filesystem::path& settingsFile, const std::vector<std::string>& otherControllers);
+    ~cHostedRuntime();
+
+    // Loads the driver, starts serving clients, calls Init; false (with a test
+    // failure) when any of it fails.
+    bool Start();
+    // Frames until `done` holds or `seconds` pass.
+    bool RunUntil(const std::function<bool()>& done, double seconds);
+    // Cleanup, then no more clients.
+    void Stop();
+    bool HeadPoseValid() const;
+    // The driver log, one message a line, for failure messages.
+    std::string Log() const;
+
+private:
+    struct sParts;
+    std::unique_ptr<sParts> mParts;
+};
+
+}  // namespace halvex::test

@@ -2,6 +2,8 @@
 
 #include "openvr_api/library_lock.h"
 
+#include "client_link/openvr_error_names.h"
+
 #include <cstring>
 
 namespace openvr_api {
@@ -219,25 +221,7 @@ uint32_t cClientSystem::GetSortedTrackedDeviceIndicesOfClass(vr::ETrackedDeviceC
 }
 
 const char* cClientSystem::GetPropErrorNameFromEnum(vr::ETrackedPropertyError error) {
-    switch (error) {
-        case vr::TrackedProp_Success: return "TrackedProp_Success";
-        case vr::TrackedProp_WrongDataType: return "TrackedProp_WrongDataType";
-        case vr::TrackedProp_WrongDeviceClass: return "TrackedProp_WrongDeviceClass";
-        case vr::TrackedProp_BufferTooSmall: return "TrackedProp_BufferTooSmall";
-        case vr::TrackedProp_UnknownProperty: return "TrackedProp_UnknownProperty";
-        case vr::TrackedProp_InvalidDevice: return "TrackedProp_InvalidDevice";
-        case vr::TrackedProp_CouldNotContactServer: return "TrackedProp_CouldNotContactServer";
-        case vr::TrackedProp_ValueNotProvidedByDevice: return "TrackedProp_ValueNotProvidedByDevice";
-        case vr::TrackedProp_StringExceedsMaximumLength: return "TrackedProp_StringExceedsMaximumLength";
-        case vr::TrackedProp_NotYetAvailable: return "TrackedProp_NotYetAvailable";
-        case vr::TrackedProp_PermissionDenied: return "TrackedProp_PermissionDenied";
-        case vr::TrackedProp_InvalidOperation: return "TrackedProp_InvalidOperation";
-        case vr::TrackedProp_CannotWriteToWildcards: return "TrackedProp_CannotWriteToWildcards";
-        case vr::TrackedProp_IPCReadFailure: return "TrackedProp_IPCReadFailure";
-        case vr::TrackedProp_OutOfMemory: return "TrackedProp_OutOfMemory";
-        case vr::TrackedProp_InvalidContainer: return "TrackedProp_InvalidContainer";
-    }
-    return "Unknown property error";
+    return vrhost::link::PropertyErrorName(error);
 }
 
 const char* cClientSystem::GetEventTypeNameFromEnum(vr::EVREventType eType) {

@@ -2,6 +2,8 @@
 
 #include "openvr_api/library_lock.h"
 
+#include "client_link/openvr_error_names.h"
+
 #include <cstring>
 
 namespace openvr_api {
@@ -36,15 +38,12 @@ vr::EVRSettingsError cConnectedSettings::Ask(sClientRequest& request, sClientRep
 }
 
 const char* cConnectedSettings::GetSettingsErrorNameFromEnum(vr::EVRSettingsError eError) {
-    switch (eError) {
-        case vr::VRSettingsError_None: return "VRSettingsError_None";
-        case vr::VRSettingsError_IPCFailed: return "VRSettingsError_IPCFailed";
-        case vr::VRSettingsError_WriteFailed: return "VRSettingsError_WriteFailed";
-        case vr::VRSettingsError_ReadFailed: return "VRSettingsError_ReadFailed";
-        case vr::VRSettingsError_JsonParseFailed: return "VRSettingsError_JsonParseFailed";
-        case vr::VRSettingsError_UnsetSettingHasNoDefault: return "VRSettingsError_UnsetSettingHasNoDefault";
-    }
-    return "Unknown settings error";
+    return vrhost::link::SettingsErrorName(eError);
+}
+
+void cConnectedSettings::Change(sClientRequest request, vr::EVRSettingsError* peError) {
+    sClientReply reply;
+    Report(peError, Ask(request, reply));
 }
 
 void cConnectedSettings::SetBool(const char* pchSection, const char* pchSettingsKey, bool bValue,
@@ -52,8 +51,7 @@ void cConnectedSettings::SetBool(const char* pchSection, const char* pchSettings
     if (!Named(pchSection, pchSettingsKey)) return Report(peError, vr::VRSettingsError_WriteFailed);
     sClientRequest request = Request(eClientOp::SetBool, pchSection, pchSettingsKey);
     request.boolValue = bValue;
-    sClientReply reply;
-    Report(peError, Ask(request, reply));
+    Change(request, peError);
 }
 
 void cConnectedSettings::SetInt32(const char* pchSection, const char* pchSettingsKey, int32_t nValue,
@@ -61,8 +59,7 @@ void cConnectedSettings::SetInt32(const char* pchSection, const char* pchSetting
     if (!Named(pchSection, pchSettingsKey)) return Report(peError, vr::VRSettingsError_WriteFailed);
     sClientRequest request = Request(eClientOp::SetInt32, pchSection, pchSettingsKey);
     request.intValue = nValue;
-    sClientReply reply;
-    Report(peError, Ask(request, reply));
+    Change(request, peError);
 }
 
 void cConnectedSettings::SetFloat(const char* pchSection, const char* pchSettingsKey, float flValue,
@@ -70,8 +67,7 @@ void cConnectedSettings::SetFloat(const char* pchSection, const char* pchSetting
     if (!Named(pchSection, pchSettingsKey)) return Report(peError, vr::VRSettingsError_WriteFailed);
     sClientRequest request = Request(eClientOp::SetFloat, pchSection, pchSettingsKey);
     request.floatValue = flValue;
-    sClientReply reply;
-    Report(peError, Ask(request, reply));
+    Change(request, peError);
 }
 
 void cConnectedSettings::SetString(const char* pchSection, const char* pchSettingsKey, const char* pchValue,
@@ -79,8 +75,7 @@ void cConnectedSettings::SetString(const char* pchSection, const char* pchSettin
     if (!Named(pchSection, pchSettingsKey) || !pchValue) return Report(peError, vr::VRSettingsError_WriteFailed);
     sClientRequest request = Request(eClientOp::SetString, pchSection, pchSettingsKey);
     request.stringValue = pchValue;
-    sClientReply reply;
-    Report(peError, Ask(request, reply));
+    Change(request, peError);
 }
 
 bool cConnectedSettings::GetBool(const char* pchSection, const char* pchSettingsKey, vr::EVRSettingsError* peError) {
@@ -140,17 +135,13 @@ void cConnectedSettings::GetString(const char* pchSection, const char* pchSettin
 
 void cConnectedSettings::RemoveSection(const char* pchSection, vr::EVRSettingsError* peError) {
     if (!pchSection) return Report(peError, vr::VRSettingsError_WriteFailed);
-    sClientRequest request = Request(eClientOp::RemoveSection, pchSection);
-    sClientReply reply;
-    Report(peError, Ask(request, reply));
+    Change(Request(eClientOp::RemoveSection, pchSection), peError);
 }
 
 void cConnectedSettings::RemoveKeyInSection(const char* pchSection, const char* pchSettingsKey,
                                             vr::EVRSettingsError* peError) {
     if (!Named(pchSection, pchSettingsKey)) return Report(peError, vr::VRSettingsError_WriteFailed);
-    sClientRequest request = Request(eClientOp::RemoveKey, pchSection, pchSettingsKey);
-    sClientReply reply;
-    Report(peError, Ask(request, reply));
+    Change(Request(eClientOp::RemoveKey, pchSection, pchSettingsKey), peError);
 }
 
 }  // namespace openvr_api

@@ -33,6 +33,8 @@ public:
 private:
     // The runtime's answer, or IPCFailed when there was none.
     vr::EVRSettingsError Ask(vrhost::link::sClientRequest& request, vrhost::link::sClientReply& reply);
+    // A request whose reply carries nothing but the error.
+    void Change(vrhost::link::sClientRequest request, vr::EVRSettingsError* peError);
 
     cClientConnection& mConnection;
 };

@@ -1,5 +1,7 @@
 #include "vrhost/interfaces/property_store.h"
 
+#include "client_link/openvr_error_names.h"
+
 #include "vrhost/host/text_format.h"
 
 #include <cstring>
@@ -147,25 +149,7 @@ vr::ETrackedPropertyError cPropertyStore::WritePropertyBatch(vr::PropertyContain
 }
 
 const char* cPropertyStore::GetPropErrorNameFromEnum(vr::ETrackedPropertyError error) {
-    switch (error) {
-        case vr::TrackedProp_Success: return "TrackedProp_Success";
-        case vr::TrackedProp_WrongDataType: return "TrackedProp_WrongDataType";
-        case vr::TrackedProp_WrongDeviceClass: return "TrackedProp_WrongDeviceClass";
-        case vr::TrackedProp_BufferTooSmall: return "TrackedProp_BufferTooSmall";
-        case vr::TrackedProp_UnknownProperty: return "TrackedProp_UnknownProperty";
-        case vr::TrackedProp_InvalidDevice: return "TrackedProp_InvalidDevice";
-        case vr::TrackedProp_CouldNotContactServer: return "TrackedProp_CouldNotContactServer";
-        case vr::TrackedProp_ValueNotProvidedByDevice: return "TrackedProp_ValueNotProvidedByDevice";
-        case vr::TrackedProp_StringExceedsMaximumLength: return "TrackedProp_StringExceedsMaximumLength";
-        case vr::TrackedProp_NotYetAvailable: return "TrackedProp_NotYetAvailable";
-        case vr::TrackedProp_PermissionDenied: return "TrackedProp_PermissionDenied";
-        case vr::TrackedProp_InvalidOperation: return "TrackedProp_InvalidOperation";
-        case vr::TrackedProp_CannotWriteToWildcards: return "TrackedProp_CannotWriteToWildcards";
-        case vr::TrackedProp_IPCReadFailure: return "TrackedProp_IPCReadFailure";
-        case vr::TrackedProp_OutOfMemory: return "TrackedProp_OutOfMemory";
-        case vr::TrackedProp_InvalidContainer: return "TrackedProp_InvalidContainer";
-    }
-    return "TrackedProp_Unknown";
+    return link::PropertyErrorName(error);
 }
 
 vr::PropertyContainerHandle_t cPropertyStore::TrackedDeviceToPropertyContainer(vr::TrackedDeviceIndex_t nDevice) {

@@ -1,5 +1,7 @@
 #include "vrhost/interfaces/settings_store.h"
 
+#include "client_link/openvr_error_names.h"
+
 #include "vrhost/host/driver_location.h"
 #include "vrhost/host/host_error.h"
 
@@ -84,15 +86,7 @@ vr::EVRSettingsError cSettingsStore::SetLocked(const char* section, const char* 
 }
 
 const char* cSettingsStore::GetSettingsErrorNameFromEnum(vr::EVRSettingsError eError) {
-    switch (eError) {
-        case vr::VRSettingsError_None: return "VRSettingsError_None";
-        case vr::VRSettingsError_IPCFailed: return "VRSettingsError_IPCFailed";
-        case vr::VRSettingsError_WriteFailed: return "VRSettingsError_WriteFailed";
-        case vr::VRSettingsError_ReadFailed: return "VRSettingsError_ReadFailed";
-        case vr::VRSettingsError_JsonParseFailed: return "VRSettingsError_JsonParseFailed";
-        case vr::VRSettingsError_UnsetSettingHasNoDefault: return "VRSettingsError_UnsetSettingHasNoDefault";
-    }
-    return "Unknown settings error";
+    return link::SettingsErrorName(eError);
 }
 
 void cSettingsStore::SetBool(const char* pchSection, const char* pchSettingsKey, bool bValue,

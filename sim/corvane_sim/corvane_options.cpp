@@ -42,9 +42,11 @@ std::string Join(const std::vector<std::string>& names) {
 std::string Usage() {
     return "usage: corvane_sim [--address 127.x.y.z] [--port N] [--rate HZ] [--latency-ms MS]\n"
            "                   [--rigid-body ID[:SCENARIO]]... [--unicast|--multicast]\n"
-           "                   [--duration SECONDS] [--untracked-every N]\n"
+           "                   [--duration SECONDS] [--untracked-every N] [--silent] [--control-stdin]\n"
            "Serves simulated rigid bodies on a loopback address until the duration (default 3600 s)\n"
-           "has passed or Ctrl+C. Scenarios default to \"still\".\n";
+           "has passed or Ctrl+C. Scenarios default to \"still\".\n"
+           "--silent: accept connections but never stream. --control-stdin: read fault commands from\n"
+           "standard input, one a line: silence SECONDS, garbage COUNT, nan-frames COUNT, absurd-count COUNT.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& knownScenarios,
@@ -138,6 +140,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
                 return false;
             }
             options->untrackedEvery = static_cast<int>(n);
+        } else if (name == "--silent") {
+            options->silent = true;
+        } else if (name == "--control-stdin") {
+            options->controlStdin = true;
         } else {
             *error = "unknown option \"" + name + "\"";
             return false;

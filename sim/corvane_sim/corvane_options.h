@@ -21,6 +21,8 @@ struct sOptions {
     bool multicast = false;
     double durationSeconds = 3600.0;  // it always stops by itself
     int untrackedEvery = 0;
+    bool silent = false;        // accepts connections and answers, never streams
+    bool controlStdin = false;  // fault commands on standard input (fault_commands.h)
     bool help = false;
 };
 

@@ -1,6 +1,7 @@
 // corvane_sim: serves rigid bodies moving along the sim/ motion scenarios to
 // Tessaly clients on a loopback address.
 #include "corvane_options.h"
+#include "fault_commands.h"
 #include "scenario_motion.h"
 
 #include "platform/sleep.h"
@@ -11,8 +12,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -58,6 +63,18 @@ int main(int argc, char** argv) {
                      error.c_str());
         return 1;
     }
+    if (options.silent) server.PauseStream(true);
+    std::atomic<bool> stopCommands{false};
+    std::thread commandReader;
+    if (options.controlStdin) {
+        commandReader = std::thread([&] {
+            std::string line, commandError;
+            while (!stopCommands.load() && std::getline(std::cin, line)) {
+                if (!corvane_sim::RunFaultCommand(line, server, stopCommands, &commandError))
+                    std::fprintf(stderr, "corvane_sim: %s\n", commandError.c_str());
+            }
+        });
+    }
     std::printf("corvane_sim: serving %zu rigid bodies on %s (%s) at %.1f Hz, latency %.1f ms, for %.0f s\n",
                 options.rigidBodies.size(), server.DiscoveryEntry().c_str(),
                 options.multicast ? "multicast" : "unicast", options.rateHz, options.latencyMs,
@@ -70,9 +87,16 @@ int main(int argc, char** argv) {
                                                             std::chrono::duration<double>(options.durationSeconds));
     while (!gInterrupted && std::chrono::steady_clock::now() < end)
         halvex::platform::SleepUntil(std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)));
+    stopCommands.store(true);
     server.Stop();
     const auto stats = server.Statistics();
     std::printf("corvane_sim: %s after %llu frame datagrams\n", gInterrupted ? "interrupted" : "duration reached",
                 static_cast<unsigned long long>(stats.framesSent));
+    std::fflush(stdout);
+    if (commandReader.joinable()) {
+        // The reader may sit in a read of standard input that nothing ends: leave without unwinding.
+        commandReader.detach();
+        std::_Exit(0);
+    }
     return 0;
 }

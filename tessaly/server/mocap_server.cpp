@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -73,6 +74,8 @@ struct cMocapServer::sImpl {
     std::map<std::string, sCommandReply> replies;
     bool paused = false;
     bool midExposureProvided = true;
+    cMocapServer::eFrameDamage damage = cMocapServer::eFrameDamage::NanPose;
+    int damagedFramesLeft = 0;
     std::vector<std::string> commands;
     sServerStatistics stats;
     uint32_t frameNumber = 0;
@@ -131,6 +134,7 @@ struct cMocapServer::sImpl {
     void HandleCommand(sClient& client, const wire::sDatagram& d);
     void ThreadProc_Stream();
     void StreamFrame(int64_t hostTicks);
+    void Damage(std::vector<uint8_t>& datagram) const;
 };
 
 void cMocapServer::sImpl::ThreadProc_Receive() {
@@ -298,6 +302,17 @@ void cMocapServer::sImpl::ThreadProc_Stream() {
     }
 }
 
+void cMocapServer::sImpl::Damage(std::vector<uint8_t>& datagram) const {
+    constexpr size_t kCountOffset = wire::kHeaderSize + 28;
+    constexpr size_t kFirstPositionOffset = wire::kHeaderSize + wire::kFrameFixedSize + 4;
+    if (damage == eFrameDamage::AbsurdCount) {
+        datagram[kCountOffset] = datagram[kCountOffset + 1] = 0xff;
+    } else if (datagram.size() >= kFirstPositionOffset + 4) {
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        std::memcpy(&datagram[kFirstPositionOffset], &nan, 4);
+    }
+}
+
 void cMocapServer::sImpl::StreamFrame(int64_t hostTicks) {
     std::lock_guard<std::mutex> lock(mutex);
     const uint32_t number = ++frameNumber;
@@ -337,12 +352,15 @@ void cMocapServer::sImpl::StreamFrame(int64_t hostTicks) {
     }
     std::vector<wire::sRigidBody> selected;
     std::vector<uint8_t> datagram;
+    const bool damaged = damagedFramesLeft > 0;
+    if (damaged) --damagedFramesLeft;
     for (sClient& client : clients) {
         selected.clear();
         for (const wire::sRigidBody& body : all)
             if (client.subscription.Wants(body.id)) selected.push_back(body);
         wire::EncodeFrame(datagram, client.token, static_cast<uint32_t>(client.framesSent), header, selected.data(),
                           selected.size());
+        if (damaged) Damage(datagram);
         Send(client.endpoint, datagram);
         ++client.framesSent;
         ++stats.framesSent;
@@ -465,6 +483,12 @@ void cMocapServer::SetUntrackedEvery(int n) {
 void cMocapServer::SendRawToClients(const std::vector<uint8_t>& bytes) {
     std::lock_guard<std::mutex> lock(mImpl->mutex);
     for (const sClient& client : mImpl->clients) mImpl->Send(client.endpoint, bytes);
+}
+
+void cMocapServer::DamageNextFrames(eFrameDamage damage, int count) {
+    std::lock_guard<std::mutex> lock(mImpl->mutex);
+    mImpl->damage = damage;
+    mImpl->damagedFramesLeft = count < 0 ? 0 : count;
 }
 
 void cMocapServer::SetEventLog(std::function<void(const std::string&)> log) {

@@ -98,6 +98,10 @@ public:
     void SetUntrackedEvery(int n);
     // Sends these bytes as they are to every connected client.
     void SendRawToClients(const std::vector<uint8_t>& bytes);
+    // The next `count` frames go out damaged as a faulty server would send them: a NaN
+    // in the first rigid body's position, or a rigid-body count past the datagram's end.
+    enum class eFrameDamage { NanPose, AbsurdCount };
+    void DamageNextFrames(eFrameDamage damage, int count);
 
     // Connections, disconnections and time-outs of clients, one line each.
     void SetEventLog(std::function<void(const std::string&)> log);

@@ -82,6 +82,13 @@ public:
         value.bytes.push_back('\0');
         mValues[{container, prop}] = value;
     }
+    void SetFixed(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProperty prop, vr::PropertyTypeTag_t tag,
+                  const void* data, size_t size) {
+        sValue value;
+        value.tag = tag;
+        value.bytes.assign(static_cast<const char*>(data), static_cast<const char*>(data) + size);
+        mValues[{container, prop}] = value;
+    }
     const sValue* Find(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProperty prop) const {
         auto found = mValues.find({container, prop});
         return found == mValues.end() ? nullptr : &found->second;

@@ -38,11 +38,15 @@ double cImuStream::Produce(double now) {
     std::lock_guard<std::mutex> lock(mMutex);
     if (mReaders == 0) return std::numeric_limits<double>::infinity();
     while (mSource->TimeOf(mNextIndex) <= now) {
+        if (mSource->TimeOf(mNextIndex) < mGapUntil) {
+            ++mNextIndex;
+            continue;
+        }
         if (mQueue.size() >= mQueueLimit) {
             mQueue.pop_front();
             ++mDropped;
         }
-        mQueue.push_back(mSource->Sample(mNextIndex));
+        mQueue.push_back(Faulted(mSource->Sample(mNextIndex)));
         ++mNextIndex;
         ++mProduced;
     }
@@ -67,6 +71,29 @@ uint32_t cImuStream::Read(void* destination, uint32_t bytes, double now) {
     mRead += count;
     mLastReadFoundNothing = count == 0;
     return static_cast<uint32_t>(count * sizeof(vr::ImuSample_t));
+}
+
+void cImuStream::InjectFault(eFault fault, double now, double amount) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    switch (fault) {
+        case eFault::Gap: mGapUntil = now + amount; break;
+        case eFault::TimeBackwards: mBackwardsLeft = static_cast<int64_t>(amount); break;
+        case eFault::NotANumber: mNotANumberLeft = static_cast<int64_t>(amount); break;
+    }
+}
+
+vr::ImuSample_t cImuStream::Faulted(vr::ImuSample_t sample) {
+    constexpr double kBackwardsSeconds = 0.05;
+    if (mBackwardsLeft > 0) {
+        --mBackwardsLeft;
+        sample.fSampleTime -= kBackwardsSeconds;
+    }
+    if (mNotANumberLeft > 0) {
+        --mNotANumberLeft;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        for (int axis = 0; axis < 3; ++axis) sample.vAccel.v[axis] = sample.vGyro.v[axis] = nan;
+    }
+    return sample;
 }
 
 sImuStreamStats cImuStream::Stats() const {

@@ -65,7 +65,15 @@ public:
 
     sImuStreamStats Stats() const;
 
+    // Faults a real stream shows, for soak runs: a gap (no samples for `amount`
+    // seconds from `now`), times going backwards (the next `amount` samples dated
+    // 50 ms early), NaN samples (the next `amount` samples).
+    enum class eFault { Gap, TimeBackwards, NotANumber };
+    void InjectFault(eFault fault, double now, double amount);
+
 private:
+    vr::ImuSample_t Faulted(vr::ImuSample_t sample);  // under mMutex
+
     const std::string mPath;
     const std::string mDevice;
     const std::unique_ptr<cImuSampleSource> mSource;
@@ -86,6 +94,9 @@ private:
     bool mLastReadFoundNothing = true;
     double mLastPollStart = 0.0;
     cQuantileHistogram mPollPeriods;  // seconds
+    double mGapUntil = 0.0;
+    int64_t mBackwardsLeft = 0;
+    int64_t mNotANumberLeft = 0;
 };
 
 }  // namespace vrhost

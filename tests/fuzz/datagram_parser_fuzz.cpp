@@ -1,11 +1,11 @@
 // Fuzz entry point of the datagram parser. Besides not crashing, every datagram
 // the parser accepts must re-encode to exactly the same bytes: one message, one
 // encoding, so nothing outside the checked fields can ride along.
+#include "fuzz_target.h"
 #include "wire_format.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -44,12 +44,15 @@ std::vector<uint8_t> Reencode(const sDatagram& d) {
     return out;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+int FuzzDatagramParser(const uint8_t* data, size_t size) {
     sDatagram datagram;
     if (ParseDatagram(data, size, &datagram) != eParseResult::Ok) return 0;
     const std::vector<uint8_t> again = Reencode(datagram);
-    if (again.size() != size || !std::equal(again.begin(), again.end(), data)) std::abort();
+    if (again.size() != size || !std::equal(again.begin(), again.end(), data))
+        halvex::fuzz::Fail("datagram_parser", "an accepted datagram re-encodes differently");
     return 0;
 }
+
+}  // namespace
+
+HALVEX_FUZZ_TARGET(datagram_parser, FuzzDatagramParser);

@@ -1,0 +1,372 @@
+// A full session under injected faults, for as long as asked: corvane_sim (a child
+// process) streams a head and two controllers at 240 Hz, vrhost hosts the driver
+// folder in-process with the simulated Lighthouse headset and recording on, and a
+// seeded schedule injects faults one at a time. After each fault the run waits for
+// the fused head to send fresh valid poses for 3 s in a row (longer than the 2 s
+// the driver holds a pose without optical data). Prints a table; with --check it
+// also fails (exit 1) unless every fault recovered, no valid pose was non-finite,
+// threads and descriptors did not grow and memory stayed within a bound.
+//
+//   soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...
+#include "fault_schedule.h"
+#include "pose_health.h"
+#include "process_resources.h"
+#include "server_process.h"
+
+#include "platform/clock.h"
+#include "udp_socket.h"
+#include "vrhost/host/driver_location.h"
+#include "vrhost/host/host.h"
+#include "vrhost/host/server_driver_host.h"
+#include "vrhost/interfaces/io_buffer.h"
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr double kRecoveryWindowSeconds = 3.0;
+constexpr double kRecoveryTimeoutSeconds = 30.0;
+constexpr double kPoseGapSeconds = 0.5;
+constexpr double kQuietSecondsBetweenFaults = 1.0;
+constexpr int kHeadId = 3, kControllerAId = 4, kControllerBId = 5;
+const char kScenario[] = "head-turns";
+const char kHeadSerial[] = "halvex-head";
+
+struct sOptions {
+    double seconds = 120.0;
+    uint32_t seed = 1;
+    bool check = false;
+    double maxRssGrowthMiB = 64.0;
+    std::set<std::string> tolerated;
+};
+
+bool KnownKind(const std::string& name) {
+    for (int i = 0; i < soak::kFaultKindCount; ++i)
+        if (name == soak::FaultKindName(static_cast<soak::eFaultKind>(i))) return true;
+    return false;
+}
+
+bool ParseOptions(int argc, char** argv, sOptions* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (name == "--seconds" && hasValue) {
+            options->seconds = std::atof(argv[++i]);
+            if (!(options->seconds > 0.0 && options->seconds <= 86400.0)) return false;
+        } else if (name == "--seed" && hasValue) {
+            options->seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (name == "--check") {
+            options->check = true;
+        } else if (name == "--max-rss-growth-mb" && hasValue) {
+            options->maxRssGrowthMiB = std::atof(argv[++i]);
+        } else if (name == "--tolerate" && hasValue && KnownKind(argv[i + 1])) {
+            options->tolerated.insert(argv[++i]);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ProgramFolder() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0) return ".";
+    path[n] = '\0';
+    return std::filesystem::path(path).parent_path().string();
+}
+
+// A port free on 127.0.0.1 now, for the servers of this run (kept across restarts).
+uint16_t FreeLoopbackPort() {
+    tessaly::net::cUdpSocket socket;
+    std::string error;
+    if (!socket.Open(tessaly::net::sEndpoint{tessaly::net::kLoopbackAddress, 0}, &error)) return 0;
+    return socket.LocalEndpoint().port;
+}
+
+struct sOutcome {
+    int injected = 0;
+    int recovered = 0;
+    std::vector<double> recoverySeconds;
+};
+
+double Quantile(std::vector<double> values, double q) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+class cSoak {
+public:
+    cSoak(const sOptions& options, const std::filesystem::path& work, uint16_t port)
+        : mOptions(options), mWork(work), mHealth(kHeadSerial, kPoseGapSeconds), mSchedule(options.seed) {
+        const std::string corvane = ProgramFolder() + "/corvane_sim";
+        std::vector<std::string> args = {"--port", std::to_string(port), "--rate", "240", "--latency-ms", "12",
+                                         "--duration", std::to_string(static_cast<int>(options.seconds) + 900)};
+        for (int id : {kHeadId, kControllerAId, kControllerBId}) {
+            args.push_back("--rigid-body");
+            args.push_back(std::to_string(id) + ":" + kScenario);
+        }
+        auto at = [&](const char* address, std::vector<std::string> extra) {
+            std::vector<std::string> all = {"--address", address};
+            all.insert(all.end(), args.begin(), args.end());
+            all.insert(all.end(), extra.begin(), extra.end());
+            return all;
+        };
+        const std::string log = (work / "corvane_sim.log").string();
+        mPrimary = std::make_unique<soak::cServerProcess>(corvane, at("127.0.0.1", {"--control-stdin"}), log);
+        mNeverStreams = std::make_unique<soak::cServerProcess>(corvane, at("127.0.0.1", {"--silent"}), log);
+        mSecond = std::make_unique<soak::cServerProcess>(corvane, at("127.0.0.2", {}), log);
+    }
+
+    int Run() {
+        std::string error;
+        if (!mPrimary->Start(&error)) return Fail("cannot start corvane_sim: " + error);
+        const std::filesystem::path settings = mWork / "soak.vrsettings";
+        {
+            std::ofstream out(settings);
+            out << "{ \"driver_halvex\": { \"tessalyRigidBodyIdHead\": " << kHeadId
+                << ", \"tessalyRigidBodyIdControllerA\": " << kControllerAId
+                << ", \"tessalyRigidBodyIdControllerB\": " << kControllerBId
+                << ", \"trackingType\": \"Standard\", \"recordRawData\": true } }\n";
+        }
+        vrhost::sHostOptions hostOptions;
+        hostOptions.settingsFile = settings.string();
+        hostOptions.scenario = kScenario;
+        hostOptions.poseHistoryLimit = 1000;
+        mHost = std::make_unique<vrhost::cHost>(hostOptions);
+        mHost->LoadDriver(vrhost::DriverFolderBesideProgram());
+        mHost->ServerDriverHost().SetPoseObserver(&mHealth);
+        if (mHost->Init() != vr::VRInitError_None) return Fail("the driver's Init failed");
+
+        const double started = Now();
+        if (!AwaitRecovery(started, nullptr)) return Fail("the head never sent valid poses after start-up");
+        mStartResources = soak::MeasureProcessResources();
+        std::printf("soak: started in %.1f s; seed %u, %.0f s of faults\n", Now() - started, mOptions.seed,
+                    mOptions.seconds);
+        std::fflush(stdout);
+
+        // A checked run goes on until every kind has been injected once.
+        const double faultsFrom = Now();
+        while (Now() - faultsFrom < mOptions.seconds || (mOptions.check && CountInjected() < soak::kFaultKindCount)) {
+            InjectAndAwait(mSchedule.Next());
+            mHost->RunFor(kQuietSecondsBetweenFaults);
+        }
+        mElapsed = Now() - faultsFrom;
+        mEndResources = soak::MeasureProcessResources();
+        mHost->Cleanup();
+        mPrimary->Kill();
+        return Report();
+    }
+
+private:
+    static double Now() { return halvex::platform::NowSeconds(); }
+
+    int Fail(const std::string& reason) {
+        std::fprintf(stderr, "soak: %s\n", reason.c_str());
+        return 3;
+    }
+
+    int CountInjected() const {
+        int n = 0;
+        for (const auto& [kind, outcome] : mOutcomes) n += outcome.injected > 0 ? 1 : 0;
+        return n;
+    }
+
+    bool AwaitRecovery(double faultEnd, double* seconds) {
+        double recoveredAt = 0.0;
+        while (Now() - faultEnd < kRecoveryTimeoutSeconds) {
+            mHost->RunFor(0.1);
+            if (mHealth.Recovered(faultEnd, kRecoveryWindowSeconds, Now(), &recoveredAt)) {
+                if (seconds) *seconds = recoveredAt - faultEnd;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::shared_ptr<vrhost::cImuStream> HeadImuStream() {
+        for (const auto& stream : mHost->IOBuffer().Streams())
+            if (stream->Device() == kHeadSerial) return stream;
+        return nullptr;
+    }
+
+    vr::TrackedDeviceIndex_t HeadIndex() {
+        for (const auto& device : mHost->Devices())
+            if (device.serial == kHeadSerial) return device.index;
+        return vr::k_unTrackedDeviceIndexInvalid;
+    }
+
+    void InjectAndAwait(const soak::sFault& fault) {
+        using soak::eFaultKind;
+        using eImuFault = vrhost::cImuStream::eFault;
+        std::string error;
+        auto imuFault = [&](eImuFault kind, double amount, double lasts) {
+            if (auto stream = HeadImuStream()) stream->InjectFault(kind, Now(), amount);
+            mHost->RunFor(lasts);
+        };
+        switch (fault.kind) {
+            case eFaultKind::ServerKilled:
+                mPrimary->Kill();
+                mHost->RunFor(fault.downSeconds);
+                mPrimary->Start(&error);
+                break;
+            case eFaultKind::ServerSilent:
+                mPrimary->Command("silence 6");
+                mHost->RunFor(6.0);
+                break;
+            case eFaultKind::AcceptsNeverStreams:
+                mPrimary->Kill();
+                mNeverStreams->Start(&error);
+                mHost->RunFor(8.0);
+                mNeverStreams->Kill();
+                mPrimary->Start(&error);
+                break;
+            case eFaultKind::GarbageDatagrams:
+                mPrimary->Command("garbage 250");
+                mHost->RunFor(1.0);
+                break;
+            case eFaultKind::NanPoseFrames:
+                mPrimary->Command("nan-frames 240");
+                mHost->RunFor(1.0);
+                break;
+            case eFaultKind::AbsurdCountFrames:
+                mPrimary->Command("absurd-count 240");
+                mHost->RunFor(1.0);
+                break;
+            case eFaultKind::ImuGap: imuFault(eImuFault::Gap, 1.0, 1.0); break;
+            case eFaultKind::ImuTimeBackwards: imuFault(eImuFault::TimeBackwards, 20, 0.1); break;
+            case eFaultKind::ImuNotANumber: imuFault(eImuFault::NotANumber, 20, 0.1); break;
+            case eFaultKind::SecondServer:
+                mSecond->Start(&error);
+                mHost->RunFor(8.0);
+                mSecond->Kill();
+                break;
+            case eFaultKind::DeactivateActivate: {
+                const vr::TrackedDeviceIndex_t index = HeadIndex();
+                vr::ITrackedDeviceServerDriver* head = mHost->ServerDriverHost().Device(index);
+                if (!head) break;
+                head->Deactivate();
+                mHost->RunFor(0.5);
+                head->Activate(index);
+                break;
+            }
+        }
+        if (!error.empty()) std::fprintf(stderr, "soak: %s: %s\n", soak::FaultKindName(fault.kind), error.c_str());
+        const double faultEnd = Now();
+        sOutcome& outcome = mOutcomes[soak::FaultKindName(fault.kind)];
+        ++outcome.injected;
+        double seconds = 0.0;
+        const bool recovered = AwaitRecovery(faultEnd, &seconds);
+        if (recovered) {
+            ++outcome.recovered;
+            outcome.recoverySeconds.push_back(seconds);
+        }
+        std::printf("soak: %7.1f s  %-22s %s", Now() - mStartTime, soak::FaultKindName(fault.kind),
+                    recovered ? "recovered" : "NOT RECOVERED");
+        if (recovered) std::printf(" after %.2f s", seconds);
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+
+    int Report() {
+        uint64_t resets = 0, dropped = 0, recordings = 0;
+        for (const std::string& line : mHost->Log()) {
+            if (line.find("Resetting filter") != std::string::npos) ++resets;
+            const size_t rows = line.find("rows written; ");
+            if (rows != std::string::npos) {
+                unsigned long long a = 0, b = 0, c = 0;
+                if (std::sscanf(line.c_str() + rows, "rows written; %llu, %llu and %llu", &a, &b, &c) == 3) {
+                    dropped += a + b + c;
+                    ++recordings;
+                }
+            }
+        }
+        const soak::sPoseCounts poses = mHealth.Counts();
+        bool ok = true;
+        std::printf("\nsoak: %.0f s of faults, seed %u\n\n", mElapsed, mOptions.seed);
+        std::printf("%-24s %9s %10s %9s %9s\n", "fault", "injected", "recovered", "p50 s", "max s");
+        for (int i = 0; i < soak::kFaultKindCount; ++i) {
+            const std::string name = soak::FaultKindName(static_cast<soak::eFaultKind>(i));
+            const sOutcome& o = mOutcomes[name];
+            const bool tolerated = mOptions.tolerated.count(name) > 0;
+            std::printf("%-24s %9d %10d %9.2f %9.2f%s\n", name.c_str(), o.injected, o.recovered,
+                        Quantile(o.recoverySeconds, 0.5), Quantile(o.recoverySeconds, 1.0),
+                        tolerated && o.recovered < o.injected ? "  (tolerated: not checked)" : "");
+            if (!tolerated && (o.recovered < o.injected || o.injected == 0)) ok = false;
+        }
+        std::printf("\nposes submitted: %llu valid, %llu not valid, %llu valid but non-finite\n",
+                    static_cast<unsigned long long>(poses.valid), static_cast<unsigned long long>(poses.notValid),
+                    static_cast<unsigned long long>(poses.validNonFinite));
+        std::printf("filter resets: %llu\n", static_cast<unsigned long long>(resets));
+        std::printf("recording rows dropped: %llu (over %llu recordings)\n", static_cast<unsigned long long>(dropped),
+                    static_cast<unsigned long long>(recordings));
+        std::printf("\n%-20s %10s %10s\n", "", "start", "end");
+        std::printf("%-20s %10.1f %10.1f\n", "resident MiB", mStartResources.residentMiB, mEndResources.residentMiB);
+        std::printf("%-20s %10d %10d\n", "threads", mStartResources.threads, mEndResources.threads);
+        std::printf("%-20s %10d %10d\n", "open descriptors", mStartResources.openDescriptors,
+                    mEndResources.openDescriptors);
+
+        if (!mOptions.check) return 0;
+        // A thread or descriptor of a restart in progress may be counted at either end.
+        if (poses.validNonFinite > 0) ok = false;
+        if (mEndResources.threads > mStartResources.threads + 2) ok = false;
+        if (mEndResources.openDescriptors > mStartResources.openDescriptors + 2) ok = false;
+        if (mEndResources.residentMiB > mStartResources.residentMiB + mOptions.maxRssGrowthMiB) ok = false;
+        std::printf("\nsoak check: %s\n", ok ? "passed" : "FAILED");
+        return ok ? 0 : 1;
+    }
+
+    const sOptions mOptions;
+    const std::filesystem::path mWork;
+    const double mStartTime = Now();
+    soak::cPoseHealth mHealth;
+    soak::cFaultSchedule mSchedule;
+    std::unique_ptr<soak::cServerProcess> mPrimary, mNeverStreams, mSecond;
+    std::unique_ptr<vrhost::cHost> mHost;
+    std::map<std::string, sOutcome> mOutcomes;
+    soak::sProcessResources mStartResources, mEndResources;
+    double mElapsed = 0.0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sOptions options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr,
+                     "usage: soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...\n");
+        return 2;
+    }
+    // A command to a server that was just killed must not end the run.
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::filesystem::path work =
+        std::filesystem::temp_directory_path() / ("halvex-soak-" + std::to_string(getpid()));
+    std::filesystem::create_directories(work);
+    // Recordings go to the run's own folder, and discovery looks at this run's servers only.
+    setenv("XDG_STATE_HOME", work.string().c_str(), 1);
+    const uint16_t port = FreeLoopbackPort();
+    const std::string targets = "127.0.0.1:" + std::to_string(port) + ",127.0.0.2:" + std::to_string(port);
+    setenv("TESSALY_DISCOVERY_ADDRESSES", targets.c_str(), 1);
+    int status;
+    {
+        cSoak soak(options, work, port);
+        status = soak.Run();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(work, ignored);
+    return status;
+}

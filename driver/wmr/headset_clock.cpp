@@ -1,0 +1,56 @@
+#include "wmr/headset_clock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace halvex::wmr {
+
+namespace {
+
+constexpr double kTicksPerSecond = 1e7;
+
+bool SmallerMagnitude(double a, double b) { return std::fabs(a) < std::fabs(b); }
+
+}  // namespace
+
+cHeadsetClock::cHeadsetClock(double windowSeconds)
+    : mBucketSeconds(std::isfinite(windowSeconds) && windowSeconds > 0.0 ? windowSeconds / kBucketCount : 0.0) {}
+
+void cHeadsetClock::Update(const sWmrInputReport_Sensors& report, double now) {
+    if (mTimeBase == 0) mTimeBase = std::min(report.timestampGyro[0], report.timestampAcc[0]);
+    const uint64_t newest = std::max(report.timestampGyro[3], report.timestampAcc[3]);
+    const double span = static_cast<double>(newest - mTimeBase) / kTicksPerSecond;
+    Consider(now - span, now);
+}
+
+void cHeadsetClock::Consider(double candidate, double now) {
+    if (mBucketSeconds == 0.0) {
+        if (SmallerMagnitude(candidate, mOffset)) mOffset = candidate;
+        return;
+    }
+    // Driver time is cut into slices; each bucket keeps the best candidate of its
+    // slice, and the offset is the best of the slices still inside the window.
+    const double slice = std::floor(now / mBucketSeconds);
+    // A clock that went backwards, or a time too large to slice, stays in the newest bucket.
+    int64_t index = mNewestBucket;
+    if (std::isfinite(slice) && slice > static_cast<double>(mNewestBucket) && slice < 9.0e18)
+        index = static_cast<int64_t>(slice);
+    if (index < 0) index = 0;
+    sBucket& bucket = mBuckets[index % kBucketCount];
+    if (bucket.index != index) bucket = sBucket{index, kNoOffset};
+    if (SmallerMagnitude(candidate, bucket.offset)) bucket.offset = candidate;
+    mNewestBucket = index;
+
+    double best = kNoOffset;
+    for (const sBucket& b : mBuckets) {
+        if (b.index >= 0 && b.index > index - kBucketCount && SmallerMagnitude(b.offset, best)) best = b.offset;
+    }
+    mOffset = best;
+}
+
+double cHeadsetClock::RawTime(uint64_t gyroTicks, uint64_t accTicks) const {
+    const uint64_t doubled = gyroTicks + accTicks - 2 * mTimeBase;
+    return static_cast<double>(doubled) / (2.0 * kTicksPerSecond);
+}
+
+}  // namespace halvex::wmr

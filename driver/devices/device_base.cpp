@@ -142,6 +142,7 @@ void cHalvexDevice_Base::ApplyDirectSampleLocked(const Eigen::Vector3d& position
 void cHalvexDevice_Base::StopImuThread() {
     if (mImuThread.joinable()) {
         mStopImuThread.exchange(true);
+        WakeImuThread();
         mImuThread.join();
     }
 }

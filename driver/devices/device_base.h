@@ -80,6 +80,8 @@ protected:
         mImuThread = std::thread(std::forward<Fn>(body));
     }
     void StopImuThread();
+    // Called by StopImuThread after the stop flag is set: ends a wait the flag alone cannot.
+    virtual void WakeImuThread() {}
 
     cHalvexDeviceProvider* mProvider;
     std::atomic<int32_t> mRigidBodyID{0};  // read on the frame thread, set on the runtime's

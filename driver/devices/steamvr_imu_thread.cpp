@@ -33,13 +33,6 @@ bool ReadVector3(vr::PropertyContainerHandle_t container, vr::ETrackedDeviceProp
 // A scale that is not finite, or zero, would turn every reading into NaN or nothing.
 bool ScaleIsUsable(const Eigen::Vector3d& scale) { return scale.allFinite() && (scale.array() != 0.0).all(); }
 
-bool SampleIsFinite(const vr::ImuSample_t& sample) {
-    if (!std::isfinite(sample.fSampleTime)) return false;
-    for (int i = 0; i < 3; ++i)
-        if (!std::isfinite(sample.vAccel.v[i]) || !std::isfinite(sample.vGyro.v[i])) return false;
-    return true;
-}
-
 }  // namespace
 
 void cHalvexSteamvrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
@@ -51,10 +44,7 @@ void cHalvexSteamvrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
     DriverLog("IMU stream opened at '%s' for device %s", mImuPath, mSerialNumber.c_str());
     ReadImuCalibration();
     ResetFilter();
-    if (mRecording.load()) {
-        mStopRecordThread.store(false);
-        mRecordThread = std::thread([this, deviceIndex] { ThreadProc_RecordThread(deviceIndex); });
-    }
+    if (mRecording.load()) StartRecordThread(deviceIndex);
     while (!mStopImuThread.load()) {
         ProcessImuSamples();
         halvex::platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::nanoseconds(500000));
@@ -218,40 +208,16 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
             }
             // A NaN time or reading would poison the filter for good: a NaN time even
             // defeats the time-order check in FeedImuSample.
-            if (!SampleIsFinite(sample)) {
-                ++mDroppedImuSamples;
-                if (DebugLogging())
-                    DriverLog("%s dropped an IMU sample with a non-finite time or reading (%u so far)", mName.c_str(),
-                              mDroppedImuSamples);
-                continue;
-            }
+            const double rawAccel[3] = {sample.vAccel.v[0], sample.vAccel.v[1], sample.vAccel.v[2]};
+            const double rawGyro[3] = {sample.vGyro.v[0], sample.vGyro.v[1], sample.vGyro.v[2]};
+            if (!ImuSampleIsUsable(rawAccel, rawGyro, sample.fSampleTime)) continue;
             // The result of the poll's last usable sample decides about submitting.
             fed = FeedImuSample(sample);
         }
     }
 
     const double now = DriverTimeNow();
-    if (fed) {
-        double lastImuTime;
-        double lastOpticalTime;
-        {
-            std::lock_guard<std::mutex> lock(mFilterMutex);
-            lastImuTime = mFusionFilter.mLastImuTime;
-            lastOpticalTime = mFusionFilter.mLastOpticalTime;
-        }
-        if (lastImuTime > 0.0 && lastOpticalTime > 0.0) {
-            if (now - mLastOpticalSampleTime.load() < mOpticalHoldSeconds) {
-                SubmitPoseUpdateSensorFusion();
-            } else {
-                bool valid;
-                {
-                    std::lock_guard<std::mutex> lock(mPoseMutex);
-                    valid = mPose.poseIsValid;
-                }
-                if (valid) InvalidatePose();
-            }
-        }
-    }
+    if (fed) SubmitFusedPoseOrInvalidate(now);
     CheckStaleness(now);
 }
 
@@ -269,30 +235,4 @@ bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample) {
         lock.lock();
     }
     return mFusionFilter.AddImuSample(accel, gyro, sample.fSampleTime);
-}
-
-void cHalvexSteamvrDevice::CheckStaleness(double now) {
-    std::unique_lock<std::mutex> lock(mFilterMutex);
-    if (!mFusionFilter.IsFinite()) {
-        lock.unlock();
-        DriverLog("%s filter state is no longer finite", mName.c_str());
-        ResetFilter();
-        return;
-    }
-    if (!(mFusionFilter.mLastImuTime > 0.0 && mFusionFilter.mLastOpticalTime > 0.0)) return;
-    bool stale = false;
-    // No IMU time to judge before the filter's first submission (see ResetFilter).
-    const double lastSubmittedImuTime = mLastImuSampleTime.load();
-    if (lastSubmittedImuTime > 0.0 && now - lastSubmittedImuTime > mImuStaleSeconds) {
-        if (DebugLogging()) DriverLog("Stale IMU data");
-        stale = true;
-    }
-    if (now - mLastOpticalSampleTime.load() > mOpticalStaleSeconds) {
-        if (DebugLogging()) DriverLog("Stale optical data");
-        stale = true;
-    }
-    if (stale) {
-        lock.unlock();
-        ResetFilter();
-    }
 }

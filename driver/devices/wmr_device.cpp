@@ -1,25 +1,32 @@
 #include "devices/wmr_device.h"
 
+#include "core/callback_boundary.h"
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "core/host_interfaces.h"
 #include "core/property_access.h"
+#include "platform/thread_priority.h"
+#include "wmr/report_csv_line.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace {
 
 std::atomic<int32_t> gConstructed{0};
 std::atomic<int32_t> gDestroyed{0};
 
+halvex::cCallbackBoundary gActivateBoundary("Activate of a WMR device");
+halvex::cCallbackBoundary gImuThreadBoundary("a WMR device's IMU thread");
+
 }  // namespace
 
 cHalvexWmrDevice::cHalvexWmrDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial)
-    : cHalvexDevice_Base(provider, semantic, serial, "-w"), mFusionFilter(mFusionParams) {
+    : cHalvexFusedDevice(provider, semantic, serial, eFusedDeviceFamily::Wmr, {0.1, 0.0001, 1e-8, 1e-8}),
+      mImuLink(provider->mDebugLevel) {
     mImuStaleSeconds = 0.35;
     mOpticalHoldSeconds = 2.0;
     mOpticalStaleSeconds = 2.5;
-    mDevicePath = MakeDevicePath(serial);
     const int32_t constructed = gConstructed.fetch_add(1) + 1;
     DriverLog("Start object counts %d/%d semantic %d", constructed, gDestroyed.load(), static_cast<int>(semantic));
 
@@ -54,53 +61,72 @@ cHalvexWmrDevice::~cHalvexWmrDevice() {
     const int32_t destroyed = gDestroyed.fetch_add(1) + 1;
     DriverLog("Destroy object counts %d/%d semantic %d", gConstructed.load(), destroyed, static_cast<int>(mSemantic));
     DriverLog("%s mRigidBodyID=%d Shutdown", mName.c_str(), GetRigidBodyId());
+    // Threads must be gone before the members they use.
     mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
     StopImuThread();
+    StopRecordThread();
 }
 
 vr::EVRInitError cHalvexWmrDevice::Activate(uint32_t unObjectId) {
-    ActivateCommon(unObjectId, "Activating Halvex WMR Device", true);
-    if (mSemantic == Hmd) {
-        // The headset the runtime tracks itself carries our universe and chaperone too.
-        vr::IVRProperties* properties = halvex::host::Properties();
-        const vr::PropertyContainerHandle_t hmd =
-            properties ? properties->TrackedDeviceToPropertyContainer(vr::k_unTrackedDeviceIndex_Hmd)
-                       : vr::k_ulInvalidPropertyContainer;
-        halvex::properties::WriteUint64(hmd, vr::Prop_CurrentUniverseId_Uint64, kHalvexUniverseId);
-        halvex::properties::WriteString(hmd, vr::Prop_DriverProvidedChaperonePath_String,
-                                        "{halvex}/chaperone_info.vrchap");
-    }
-    mRecording = mProvider->mRecordRawData;
-    if (DebugLogging()) DriverLog("HalvexWmrDevice: Activate: call cHalvexWmrDevice::ThreadProc_ImuThread");
-    StartImuThreadSeam();
-    return vr::VRInitError_None;
+    vr::EVRInitError result = vr::VRInitError_Driver_Failed;
+    gActivateBoundary.Run([&] {
+        // Activated twice without Deactivate: a second thread must not replace a running one.
+        Deactivate();
+        ActivateCommon(unObjectId, "Activating Halvex WMR Device", true);
+        if (mSemantic == Hmd) {
+            // The headset the runtime tracks itself carries our universe and chaperone too.
+            vr::IVRProperties* properties = halvex::host::Properties();
+            const vr::PropertyContainerHandle_t hmd =
+                properties ? properties->TrackedDeviceToPropertyContainer(vr::k_unTrackedDeviceIndex_Hmd)
+                           : vr::k_ulInvalidPropertyContainer;
+            halvex::properties::WriteUint64(hmd, vr::Prop_CurrentUniverseId_Uint64, kHalvexUniverseId);
+            halvex::properties::WriteString(hmd, vr::Prop_DriverProvidedChaperonePath_String,
+                                            "{halvex}/chaperone_info.vrchap");
+        }
+        mRecording.store(mProvider->mRecordRawData);
+        if (DebugLogging()) DriverLog("HalvexWmrDevice: Activate: call cHalvexWmrDevice::ThreadProc_ImuThread");
+        mStopSignal.Clear();
+        StartImuThread([this, unObjectId] { gImuThreadBoundary.Run([&] { ThreadProc_ImuThread(unObjectId); }); });
+        halvex::platform::SetThreadTimeCritical(mImuThread);
+        result = vr::VRInitError_None;
+    });
+    return result;
 }
 
 void cHalvexWmrDevice::Deactivate() {
     mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
     StopImuThread();
+    StopRecordThread();
 }
 
-bool cHalvexWmrDevice::SetRigidBodyId(int32_t id) {
-    if (ChangeRigidBodyId(id)) ResetFilter();
-    return true;
+void cHalvexWmrDevice::WakeImuThread() { mStopSignal.Raise(); }
+
+void cHalvexWmrDevice::CompleteRecordingSetup(halvex::sRecordingSetup& setup) {
+    setup.reportRing = &mImuRawTextRing;
+    setup.reportHeader = halvex::wmr::SensorReportCsvHeader();
+    setup.reportLine = [](const halvex::sReportRecord& record) {
+        halvex::wmr::sWmrInputReport_Sensors report;
+        if (!halvex::wmr::ReadSensorReport(record.bytes, record.size, report)) return std::string();
+        return halvex::wmr::SensorReportCsvLine("SensorReport", report);
+    };
 }
 
-void cHalvexWmrDevice::ResetFilter() {
-    DriverLog("HalvexWmrDevice: %s Resetting filter at driver time %1.16lf\n", mName.c_str(), DriverTimeNow());
-    {
-        std::lock_guard<std::mutex> lock(mPoseMutex);
-        mPose.poseIsValid = false;
-        mPose.result = vr::TrackingResult_Calibrating_InProgress;
-        if (IsActive()) SubmitPose(mPose);
+void cHalvexWmrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
+    mImuLink.FindImuDevices_ImuThread();
+    if (!mImuLink.IsOpen()) {
+        DriverLog("Error: Unable to open WMR IMU HID device.");
+        if (DebugLogging(2))
+            DriverLog("WMR IMU HID device opened at path '%s' 1 FAIL - INVALID_HANDLE_VALUE", mImuLink.CurrentPath().c_str());
+        return;
     }
-    std::lock_guard<std::mutex> lock(mFilterMutex);
-    mFusionFilter = halvex::cFusionFilter(mFusionParams);
+    DriverLog("ThreadProc_ImuThread: initializing filter");
+    ResetFilter();
+    if (mRecording.load()) StartRecordThread(deviceIndex);
+    mImuLink.BeginSelection_ImuThread();
+    while (!mStopImuThread.load()) {
+        const bool tookSensorReport = PollImu_ImuThread();
+        if (mStopImuThread.load()) break;
+        mImuLink.AfterPoll_ImuThread(tookSensorReport);
+    }
+    mImuLink.Close_ImuThread();
 }
-
-void cHalvexWmrDevice::UpdateOptical(const double /*position*/[3], const double /*orientation*/[4],
-                                     double /*sampleTime*/, double /*latency*/) {
-    // Seam: the WMR optical path arrives with the HID reader; until then no pose is made here.
-}
-
-void cHalvexWmrDevice::StartImuThreadSeam() {}

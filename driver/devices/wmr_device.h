@@ -1,35 +1,39 @@
-// The device class for a Windows Mixed Reality headset: the head fuses the optical
-// pose with the headset's IMU read straight from its HID sensor interface.
+// The device class for a Windows Mixed Reality headset: head and both controllers.
+// The head fuses the optical pose with the headset's IMU, read straight from its
+// HID sensor interface on an IMU thread of its own.
 #pragma once
 
-#include "devices/device_base.h"
-#include "fusion/fusion_filter.h"
+#include "devices/fused_device.h"
+#include "platform/hid.h"
+#include "wmr/headset_clock.h"
+#include "wmr/imu_link.h"
+#include "wmr/sensor_decoding.h"
 
-#include <Eigen/Geometry>
-
-#include <mutex>
-
-class alignas(64) cHalvexWmrDevice : public cHalvexDevice_Base {
+class alignas(64) cHalvexWmrDevice : public cHalvexFusedDevice {
 public:
     cHalvexWmrDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial);
     ~cHalvexWmrDevice() override;
 
     vr::EVRInitError Activate(uint32_t unObjectId) override;
     void Deactivate() override;
-    bool SetRigidBodyId(int32_t id) override;
-    void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
-                       double latency) override;
 
 private:
-    void ResetFilter();
-    // Seam: the HID IMU thread arrives with the HID reader.
-    void StartImuThreadSeam();
+    void WakeImuThread() override;
+    void CompleteRecordingSetup(halvex::sRecordingSetup& setup) override;
 
-    Eigen::Quaterniond mAlignment{0.0, 0.0, 1.0, 0.0};  // w, x, y, z: half turn about y
-    Eigen::Isometry3d mImuToHead = Eigen::Isometry3d::Identity();
-    Eigen::Isometry3d mHeadToImu = Eigen::Isometry3d::Identity();
-    halvex::sFusionFilterParams mFusionParams{0.1, 0.0001, 1e-8, 1e-8};
-    halvex::cFusionFilter mFusionFilter;
-    std::mutex mFilterMutex;  // guards mFusionFilter; taken before mPoseMutex
-    bool mRecording = false;
+    // deviceIndex: the index this activation was given, for the recording's file names.
+    void ThreadProc_ImuThread(uint32_t deviceIndex);
+    // One report: true when it was a sensor report (whatever became of its samples).
+    bool PollImu_ImuThread();
+    // The four samples of a report into recording and filter, then the fused pose and stale checks.
+    void TakeSamples_ImuThread(const halvex::wmr::sWmrImuSample (&samples)[halvex::wmr::kSamplesPerReport],
+                               bool recording);
+    void DumpSensorReport() const;
+
+    halvex::wmr::cWmrImuLink mImuLink;
+    // Kept for the object's life: filter resets and new IMU threads keep the clock.
+    halvex::wmr::cHeadsetClock mHeadsetClock;
+    // Ends a report read that waits for a headset that sends nothing.
+    halvex::platform::cHidStopSignal mStopSignal;
+    halvex::cRecordRing<halvex::sReportRecord> mImuRawTextRing;
 };

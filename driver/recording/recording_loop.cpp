@@ -37,6 +37,10 @@ public:
         mResult.filesOpened = true;
         Count(WriteRawDataHeader(mRawFile, mSetup.header), mRawPath);
         Count(WriteFilterHeader(mFilterFile), mFilterPath);
+        if (mSetup.reportRing) {
+            mReportPath = folder + "device" + DeviceIndex() + "_imuraw.csv";
+            if (OpenOne(mReportPath, mReportFile)) WriteReportLine(mSetup.reportHeader);
+        }
         return true;
     }
 
@@ -47,6 +51,7 @@ public:
             Flush(mRawFile, mRawPath);
             DrainFilterRing(cFilterRecordRing::kCapacity);
             Flush(mFilterFile, mFilterPath);
+            DrainReportRing();
             platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(1));
         }
         // What was pushed before the stop still goes out; bounded, as producers may
@@ -54,6 +59,7 @@ public:
         for (uint32_t i = 0; i < 2 * cRawRecordRing::kCapacity + 2 && WriteOneRawRow(); ++i) {
         }
         DrainFilterRing(cFilterRecordRing::kCapacity);
+        DrainReportRing();
     }
 
     sRecordingResult Finish() {
@@ -113,6 +119,22 @@ private:
         }
     }
 
+    // Each line is flushed at once; without the file the lines are only taken off the ring.
+    void DrainReportRing() {
+        if (!mSetup.reportRing) return;
+        sReportRecord record;
+        for (uint32_t i = 0; i < cReportRecordRing::kCapacity && mSetup.reportRing->pop(record); ++i) {
+            if (!mReportFile) continue;
+            if (WriteReportLine(mSetup.reportLine ? mSetup.reportLine(record) : std::string())) ++mResult.reportRows;
+        }
+    }
+
+    bool WriteReportLine(const std::string& line) {
+        const bool written = std::fprintf(mReportFile, "%s\n", line.c_str()) >= 0;
+        Flush(mReportFile, mReportPath);
+        return Count(written, mReportPath);
+    }
+
     void CloseOne(std::FILE*& file, const std::string& path) {
         if (!file) return;
         Count(std::fclose(file) == 0, path);
@@ -122,6 +144,7 @@ private:
     void Close() {
         CloseOne(mRawFile, mRawPath);
         CloseOne(mFilterFile, mFilterPath);
+        CloseOne(mReportFile, mReportPath);
     }
 
     const sRecordingSetup& mSetup;
@@ -129,6 +152,8 @@ private:
     std::string mFilterPath;
     std::FILE* mRawFile = nullptr;
     std::FILE* mFilterFile = nullptr;
+    std::string mReportPath;
+    std::FILE* mReportFile = nullptr;
     // The ring fronts under comparison, already taken from their rings.
     sRawRecord mImu{};
     sRawRecord mOptical{};

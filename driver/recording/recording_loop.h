@@ -3,6 +3,7 @@
 //
 //   device<index>_rawdata.csv  IMU and optical samples, one time-ordered stream
 //   device<index>_filter.csv   filter snapshots, in the order they were taken
+//   device<index>_imuraw.csv   (WMR) every raw HID sensor report as a text line
 //
 // The loop is the only consumer of the rings it is given. It never ends the process:
 // when the folder or a file cannot be made it logs one line and returns, and the
@@ -22,6 +23,7 @@ namespace halvex {
 
 using cRawRecordRing = cRecordRing<sRawRecord>;
 using cFilterRecordRing = cRecordRing<sFilterRecord>;
+using cReportRecordRing = cRecordRing<sReportRecord>;
 
 // How a filter row states its row type: a number (Lighthouse) or a name (WMR).
 enum class eFilterRowStyle { Lighthouse, Wmr };
@@ -34,6 +36,11 @@ struct sRecordingSetup {
     eFilterRowStyle filterRowStyle = eFilterRowStyle::Lighthouse;
     // Read once, when the headers are written.
     sRawDataHeader header;
+    // With a report ring, the third file: `reportHeader`, then `reportLine` of each
+    // record. A report file that cannot be opened only costs its own lines.
+    cReportRecordRing* reportRing = nullptr;
+    std::string reportHeader;
+    std::function<std::string(const sReportRecord&)> reportLine;
     uint32_t deviceIndex = 0;
     // Receives each complete log line (with its "\n"); may be empty.
     std::function<void(const char*)> log;
@@ -46,6 +53,7 @@ struct sRecordingResult {
     uint64_t imuRows = 0;
     uint64_t opticalRows = 0;
     uint64_t filterRows = 0;
+    uint64_t reportRows = 0;
     uint64_t failedWrites = 0;  // rows or flushes the file refused
 };
 

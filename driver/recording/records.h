@@ -61,6 +61,14 @@ static_assert(sizeof(sFilterRecord) == sFilterRecord::kValueCount * sizeof(doubl
 // `state` points to 19 values, `covarianceDiagonal` to 18.
 sFilterRecord MakeFilterRecord(double driverTime, int rowType, const double* state, const double* covarianceDiagonal);
 
+// One raw HID report (WMR sensor reports), turned into a text line only by the
+// recording thread, so that the IMU thread never formats or allocates.
+struct sReportRecord {
+    static constexpr size_t kMaxBytes = 384;
+    uint32_t size;  // bytes used
+    uint8_t bytes[kMaxBytes];
+};
+
 // A text line of fixed size, so that a ring of lines never allocates. Longer text
 // is cut; the line is always terminated.
 template <size_t L>

@@ -1,37 +1,45 @@
-// The Lighthouse device's recording thread: drains its rings into CSV files.
-#include "devices/steamvr_device.h"
+// The recording thread of a fused device: drains its rings into CSV files.
+#include "devices/fused_device.h"
 
 #include "core/callback_boundary.h"
 #include "core/driver_log.h"
-#include "recording/recording_loop.h"
 
 namespace {
 
-halvex::cCallbackBoundary gRecordThreadBoundary("a Lighthouse device's recording thread");
+halvex::cCallbackBoundary gRecordThreadBoundary("a device's recording thread");
 
 }  // namespace
 
-void cHalvexSteamvrDevice::ThreadProc_RecordThread(uint32_t deviceIndex) {
+void cHalvexFusedDevice::StartRecordThread(uint32_t deviceIndex) {
+    mStopRecordThread.store(false);
+    mRecordThread = std::thread([this, deviceIndex] { ThreadProc_RecordThread(deviceIndex); });
+}
+
+void cHalvexFusedDevice::StopRecordThread() {
+    if (mRecordThread.joinable()) {
+        mStopRecordThread.exchange(true);
+        mRecordThread.join();
+    }
+}
+
+void cHalvexFusedDevice::ThreadProc_RecordThread(uint32_t deviceIndex) {
     gRecordThreadBoundary.Run([&] { RecordUntilStopped(deviceIndex); });
 }
 
-void cHalvexSteamvrDevice::RecordUntilStopped(uint32_t deviceIndex) {
+void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex) {
     halvex::sRecordingSetup setup;
     setup.imuRawRing = &mImuRawRing;
     setup.opticalRawRing = &mOpticalRawRing;
     setup.filterRing = &mFilterRing;
-    setup.filterRowStyle = halvex::eFilterRowStyle::Lighthouse;
+    setup.filterRowStyle =
+        mFamily == eFusedDeviceFamily::Wmr ? halvex::eFilterRowStyle::Wmr : halvex::eFilterRowStyle::Lighthouse;
     {
         // The calibration is read once, when the headers are written.
         std::lock_guard<std::mutex> lock(mPoseMutex);
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c) setup.header.imuToHead[r][c] = mImuToHead.matrix()(r, c);
     }
-    setup.header.hasFactoryScales = true;
-    for (int i = 0; i < 3; ++i) {
-        setup.header.factoryAccelScale[i] = mFactoryAccelScale[i];
-        setup.header.factoryGyroScale[i] = mFactoryGyroScale[i];
-    }
+    CompleteRecordingSetup(setup);
     // The activation's own index: a Deactivate racing this start must not rename the files.
     setup.deviceIndex = deviceIndex;
     setup.log = [](const char* line) { DriverLog("%s", line); };

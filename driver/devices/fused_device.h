@@ -1,0 +1,87 @@
+// What the Lighthouse and WMR device classes share: a head that fuses its optical
+// pose with the headset's IMU in a cFusionFilter, controllers (and an optical-only
+// head) that pass the optical pose straight through, the fused submission, the
+// stale-data checks, pose invalidation and filter reset, and the recording of raw
+// samples and filter states. The two differ in where IMU samples come from (their
+// own worker threads), in a few constants and in the wording of some log lines.
+#pragma once
+
+#include "devices/device_base.h"
+#include "fusion/fusion_filter.h"
+#include "recording/record_ring.h"
+#include "recording/recording_loop.h"
+#include "recording/records.h"
+
+#include <Eigen/Geometry>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+enum class eFusedDeviceFamily { Lighthouse, Wmr };
+
+class alignas(64) cHalvexFusedDevice : public cHalvexDevice_Base {
+public:
+    bool SetRigidBodyId(int32_t id) override;
+    void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
+                       double latency) override;
+
+    // A time above 0 becomes the newest IMU sample time; the angular velocity is in the
+    // pose's own (co-moving) frame.
+    void UpdateInertial(const Eigen::Quaterniond& orientation, double time,
+                        const Eigen::Vector3d& angularVelocity = Eigen::Vector3d::Zero());
+    bool SubmitPoseUpdateSensorFusion();
+    bool SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d& transform, double sampleTime);
+    void InvalidatePose();
+    void ResetFilter();
+
+protected:
+    cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial,
+                       eFusedDeviceFamily family, const halvex::sFusionFilterParams& fusionParams);
+
+    // Seeds a freshly built filter (the Lighthouse class: its factory biases).
+    virtual void SeedNewFilter(halvex::cFusionFilter& /*filter*/) {}
+    // Adds what only this class records to the recording set-up.
+    virtual void CompleteRecordingSetup(halvex::sRecordingSetup& /*setup*/) {}
+
+    // A sample with a non-finite value never reaches the filter: counted, logged at debug level.
+    bool ImuSampleIsUsable(const double accel[3], const double gyro[3], double time);
+    // After a batch of IMU samples: the fused pose while the optical data holds,
+    // otherwise the pose is invalidated once.
+    void SubmitFusedPoseOrInvalidate(double now);
+    // Resets the filter when IMU or optical data went stale.
+    void CheckStaleness(double now);
+    void PushFilterRecord(double driverTime, int32_t rowType);
+    // deviceIndex: the activation's own index, which names the files.
+    void StartRecordThread(uint32_t deviceIndex);
+    void StopRecordThread();
+
+    Eigen::Isometry3d mImuToHead = Eigen::Isometry3d::Identity();
+    Eigen::Isometry3d mHeadToImu = Eigen::Isometry3d::Identity();
+    Eigen::Quaterniond mAlignment{0.0, 0.0, 1.0, 0.0};  // w, x, y, z: half turn about y
+    // Shared by the frame thread and the IMU thread.
+    std::atomic<double> mLastImuSampleTime{0.0};
+    std::atomic<double> mLastOpticalSampleTime{0.0};
+    std::atomic<double> mLastPoseTime{0.0};
+    halvex::sFusionFilterParams mFusionParams;
+    halvex::cFusionFilter mFusionFilter;
+    std::mutex mFilterMutex;  // guards mFusionFilter; taken before mPoseMutex
+    std::atomic<bool> mRecording{false};  // set at Activate, read by the frame and IMU threads
+    std::thread mRecordThread;
+    std::atomic<bool> mStopRecordThread{false};
+    halvex::cRecordRing<halvex::sRawRecord> mImuRawRing;
+    halvex::cRecordRing<halvex::sRawRecord> mOpticalRawRing;
+    halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
+
+private:
+    // Hands the pose to the runtime unless its orientation is unusable.
+    bool SubmitCheckedPose(const vr::DriverPose_t& pose);
+    void ThreadProc_RecordThread(uint32_t deviceIndex);
+    void RecordUntilStopped(uint32_t deviceIndex);
+    const char* ClassLogName() const;
+
+    const eFusedDeviceFamily mFamily;
+    // Poses and samples held back because a value was unusable.
+    std::atomic<uint32_t> mDroppedInvalidPoses{0};
+    std::atomic<uint32_t> mDroppedImuSamples{0};
+};

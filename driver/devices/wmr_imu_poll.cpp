@@ -1,0 +1,107 @@
+// The WMR device's report poll: one HID report read, decoded, and its four IMU
+// samples taken into recording and filter.
+#include "devices/wmr_device.h"
+
+#include "core/device_provider.h"
+#include "core/driver_log.h"
+#include "wmr/report_dump.h"
+
+#include <cstring>
+
+namespace {
+
+// Process-wide, never reset; they only decide which calls log.
+std::atomic<int32_t> gPolls{0};
+std::atomic<int32_t> gReadErrors{0};
+std::atomic<int32_t> gReports{0};
+std::atomic<int32_t> gOtherIds{0};
+
+int32_t Count(std::atomic<int32_t>& counter) { return counter.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+bool EveryThousandth(int32_t count) { return count % 1000 == 0; }
+
+}  // namespace
+
+bool cHalvexWmrDevice::PollImu_ImuThread() {
+    const int32_t poll = Count(gPolls);
+    if (DebugLogging() && EveryThousandth(poll)) DriverLog("PollImu_ImuThread count=%d", poll);
+
+    uint32_t error = 0;
+    const halvex::platform::eHidRead read = mImuLink.ReadReport(mStopSignal, error);
+    if (read == halvex::platform::eHidRead::Stopped) return false;
+    if (read == halvex::platform::eHidRead::Error) {
+        DriverLog("Error reading IMU: %u\n", error);
+        if (DebugLogging(2) && EveryThousandth(Count(gReadErrors)))
+            DriverLog("PollImu_ImuThread: Early Return: Error reading IMU: %u count=%d", error, poll);
+        mStopImuThread.exchange(true);
+        return false;
+    }
+    const std::vector<uint8_t>& buffer = mImuLink.ReportBuffer();
+    if (buffer.empty()) {
+        if (DebugLogging()) DriverLog("PollImu_ImuThread: Early Return bProcessedNewSamples == false");
+        return false;
+    }
+    if (DebugLogging(2)) {
+        if (EveryThousandth(Count(gReports)))
+            DriverLog("PollImu_ImuThread: pReport->id = %d reportSize = %d callCount=%d", buffer[0],
+                      static_cast<int>(buffer.size()), poll);
+        DumpSensorReport();
+    }
+    halvex::wmr::sWmrInputReport_Sensors report;
+    if (!halvex::wmr::ReadSensorReport(buffer.data(), buffer.size(), report)) {
+        if (DebugLogging(2) && EveryThousandth(Count(gOtherIds)))
+            DriverLog("PollImu_ImuThread report->id = %d callCount=%d", buffer[0], poll);
+        if (DebugLogging()) DriverLog("PollImu_ImuThread: Early Return bProcessedNewSamples == false");
+        return false;
+    }
+    const bool recording = mRecording.load();
+    if (recording) {
+        halvex::sReportRecord record;
+        record.size = static_cast<uint32_t>(halvex::wmr::kSensorReportSize);
+        std::memcpy(record.bytes, &report, halvex::wmr::kSensorReportSize);
+        mImuRawTextRing.push(record);
+    }
+    halvex::wmr::sWmrImuSample samples[halvex::wmr::kSamplesPerReport];
+    halvex::wmr::DecodeSensorReport(report, DriverTimeNow(), mHeadsetClock, samples);
+    TakeSamples_ImuThread(samples, recording);
+    return true;
+}
+
+void cHalvexWmrDevice::TakeSamples_ImuThread(
+    const halvex::wmr::sWmrImuSample (&samples)[halvex::wmr::kSamplesPerReport], bool recording) {
+    const int semantic = static_cast<int>(mSemantic);
+    double now = 0.0;
+    for (int i = 0; i < halvex::wmr::kSamplesPerReport; ++i) {
+        const halvex::wmr::sWmrImuSample& s = samples[i];
+        now = DriverTimeNow();
+        if (recording)
+            mImuRawRing.push(halvex::MakeImuRawRecord(now, s.time, s.linearAcceleration, s.angularVelocity));
+        std::unique_lock<std::mutex> lock(mFilterMutex);
+        if (recording) PushFilterRecord(now, halvex::FilterRow_ImuPre);
+        if (mProvider->mTrackingType == TrackingType_HalvexOnly) {
+            if (DebugLogging()) DriverLog("sem%d index%d processed-%d: TrackingType::TrackingType_HalvexOnly", semantic, i, 1);
+            return;
+        }
+        if (mSemantic != Hmd) {
+            if (DebugLogging()) DriverLog("sem%d index%d processed-%d: mSemantic != eSemantic::Hmd", semantic, i, 1);
+            return;
+        }
+        if (DebugLogging()) DriverLog("sem%d index%d processed-%d: standard path", semantic, i, 1);
+        if (ImuSampleIsUsable(s.linearAcceleration, s.angularVelocity, s.time)) {
+            mFusionFilter.AddImuSample(s.linearAcceleration, s.angularVelocity, s.time);
+            if (DebugLogging())
+                DriverLog("sem%d index%d: add IMU sample linAcc=%lf/%lf angVel=%lf/%lf/%lf/%lf time=%lf rawTime=%lf", semantic,
+                          i, s.linearAcceleration[0], s.linearAcceleration[1], s.linearAcceleration[2],
+                          s.angularVelocity[0], s.angularVelocity[1], s.angularVelocity[2], s.time, s.rawTime);
+        }
+        if (recording) PushFilterRecord(now, halvex::FilterRow_ImuPost);
+    }
+    SubmitFusedPoseOrInvalidate(now);
+    CheckStaleness(now);
+    if (DebugLogging()) DriverLog("PollImu_ImuThread: Normal Return");
+}
+
+void cHalvexWmrDevice::DumpSensorReport() const {
+    const std::vector<uint8_t>& buffer = mImuLink.ReportBuffer();
+    halvex::wmr::DumpSensorReport(buffer.data(), buffer.size(), [](const char* line) { DriverLog("%s", line); });
+}

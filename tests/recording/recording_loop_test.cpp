@@ -259,6 +259,35 @@ TEST(RecordingLoop, StopWritesWhatIsQueuedWithWmrRowNames) {
     }
 }
 
+TEST(RecordingLoop, ReportsGoToTheirOwnFileOneLineEach) {
+    cTempFolder temp;
+    sRings rings;
+    cLogCapture log;
+    auto reports = std::make_unique<cReportRecordRing>();
+    sRecordingSetup setup = MakeSetup(rings, 2, log);
+    setup.logFolder = temp.Utf8();
+    setup.reportRing = reports.get();
+    setup.reportHeader = "dataName,id";
+    setup.reportLine = [](const sReportRecord& r) { return "SensorReport," + std::to_string(r.bytes[0]) + "," + std::to_string(r.size); };
+    for (uint8_t id = 1; id <= 3; ++id) {
+        sReportRecord record{};
+        record.size = 381;
+        record.bytes[0] = id;
+        ASSERT_TRUE(reports->push(record));
+    }
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        // The loop writes report lines while the raw rings are idle; then stop it.
+        for (int i = 0; i < 2000 && !reports->empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stop = true;
+    });
+    const sRecordingResult result = RunRecordingLoop(setup, stop);
+    stopper.join();
+    EXPECT_EQ(result.reportRows, 3u);
+    EXPECT_EQ(test::ReadWholeFile(temp.Utf8() + "device2_imuraw.csv"),
+              "dataName,id\nSensorReport,1,381\nSensorReport,2,381\nSensorReport,3,381\n");
+}
+
 TEST(RecordingLoop, FolderThatCannotBeCreatedLogsOneLineAndReturns) {
     cTempFolder temp;
     std::FILE* blocker = platform::OpenFile(temp.Utf8() + "blocker", "wb");

@@ -1,12 +1,17 @@
 #include "wmr_hidraw_tree.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace sim {
@@ -20,7 +25,7 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 void MakeFolder(const std::string& path) { mkdir(path.c_str(), 0755); }
 
-// Usage page vendor-defined, one application collection, `bytes` 8-bit input fields.
+// Usage page vendor-defined, one application collection, `dataBytes` 8-bit input fields.
 std::vector<uint8_t> Descriptor(uint8_t id, size_t dataBytes) {
     const uint16_t count = static_cast<uint16_t>(dataBytes);
     return {0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
@@ -36,6 +41,43 @@ std::vector<uint8_t> Descriptor(uint8_t id, size_t dataBytes) {
             0xC0};             // End Collection
 }
 
+// Descriptors of this process open for reading on a named pipe, by the pipe's inode.
+std::map<uint64_t, std::vector<int>> PipeReaders() {
+    std::map<uint64_t, std::vector<int>> readers;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return readers;
+    const int own = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == own) continue;
+        struct stat info;
+        if (fstat(static_cast<int>(fd), &info) != 0 || !S_ISFIFO(info.st_mode)) continue;
+        const int flags = fcntl(static_cast<int>(fd), F_GETFL);
+        if (flags < 0 || (flags & O_ACCMODE) != O_RDONLY) continue;
+        readers[static_cast<uint64_t>(info.st_ino)].push_back(static_cast<int>(fd));
+    }
+    closedir(dir);
+    return readers;
+}
+
+// Writes one report, or fails with EPIPE (never a signal) when the pipe lost its reader.
+bool WriteReport(int writer, const std::vector<uint8_t>& report, bool& readerGone) {
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const ssize_t written = write(writer, report.data(), report.size());
+    readerGone = written < 0 && errno == EPIPE;
+    if (readerGone) {
+        // Consume the pending signal before unblocking, so that it is never delivered.
+        timespec zero{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &zero);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return written == static_cast<ssize_t>(report.size());
+}
+
 }  // namespace
 
 std::vector<uint8_t> WmrImuReportDescriptor() { return Descriptor(1, 380); }
@@ -49,25 +91,47 @@ cHidrawTree::cHidrawTree(const std::string& root) : mRoot(root) {
     MakeFolder(mRoot + "/sys/class");
     MakeFolder(mRoot + "/sys/class/hidraw");
     MakeFolder(mRoot + "/dev");
+    MakeFolder(mRoot + "/spare");  // fresh pipes are made here, out of the watched folder
+    mInotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    mWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (mInotify >= 0 && mWake >= 0 && inotify_add_watch(mInotify, (mRoot + "/dev").c_str(), IN_OPEN) >= 0)
+        mWatcher = std::thread([this] { WatchOpens(); });
 }
 
 cHidrawTree::~cHidrawTree() {
+    if (mWatcher.joinable()) {
+        const uint64_t one = 1;
+        (void)!write(mWake, &one, sizeof(one));
+        mWatcher.join();
+    }
+    if (mInotify >= 0) close(mInotify);
+    if (mWake >= 0) close(mWake);
     std::vector<int> nodes;
     {
         std::lock_guard<std::mutex> lock(mMutex);
-        for (const auto& entry : mWriters) nodes.push_back(entry.first);
+        for (const auto& entry : mNodes) nodes.push_back(entry.first);
     }
     for (int node : nodes) RemoveInterface(node);
-    rmdir((mRoot + "/dev").c_str());
-    rmdir((mRoot + "/sys/class/hidraw").c_str());
-    rmdir((mRoot + "/sys/class").c_str());
-    rmdir((mRoot + "/sys").c_str());
+    for (const char* folder : {"/dev", "/spare", "/sys/class/hidraw", "/sys/class", "/sys"}) rmdir((mRoot + folder).c_str());
 }
 
 std::string cHidrawTree::NodePath(int node) const { return mRoot + "/dev/hidraw" + std::to_string(node); }
 
 std::string cHidrawTree::NodeFolder(int node) const {
     return mRoot + "/sys/class/hidraw/hidraw" + std::to_string(node);
+}
+
+uint64_t cHidrawTree::MakeFifo(const std::string& path) {
+    // Made aside and renamed into place: the node's name never goes missing.
+    const std::string spare = mRoot + "/spare/fifo" + std::to_string(mSpareCount++);
+    if (mkfifo(spare.c_str(), 0600) != 0) return 0;
+    struct stat info;
+    const uint64_t inode = stat(spare.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_ino) : 0;
+    if (rename(spare.c_str(), path.c_str()) != 0) {
+        unlink(spare.c_str());
+        return 0;
+    }
+    return inode;
 }
 
 int cHidrawTree::AddInterface(uint16_t vendor, uint16_t product, const std::vector<uint8_t>& descriptor) {
@@ -80,17 +144,17 @@ int cHidrawTree::AddInterface(uint16_t vendor, uint16_t product, const std::vect
     std::snprintf(id, sizeof id, "HID_ID=0003:%08X:%08X\n", vendor, product);
     WriteFile(folder + "/device/uevent", std::string("DRIVER=hid-generic\n") + id + "HID_NAME=Simulated headset\n");
     WriteFile(folder + "/device/report_descriptor", std::string(descriptor.begin(), descriptor.end()));
-    mkfifo(NodePath(node).c_str(), 0600);
-    mWriters[node] = -1;
+    mNodes[node].currentInode = MakeFifo(NodePath(node));
     return node;
 }
 
 void cHidrawTree::RemoveInterface(int node) {
     std::lock_guard<std::mutex> lock(mMutex);
-    const auto it = mWriters.find(node);
-    if (it == mWriters.end()) return;
-    if (it->second >= 0) close(it->second);
-    mWriters.erase(it);
+    const auto it = mNodes.find(node);
+    if (it == mNodes.end()) return;
+    for (const sPipe& pipe : it->second.pipes)
+        if (pipe.writer >= 0) close(pipe.writer);
+    mNodes.erase(it);
     const std::string folder = NodeFolder(node);
     unlink(NodePath(node).c_str());
     unlink((folder + "/device/uevent").c_str());
@@ -99,36 +163,76 @@ void cHidrawTree::RemoveInterface(int node) {
     rmdir(folder.c_str());
 }
 
+void cHidrawTree::AttachReaders(int node, sNode& state) {
+    const std::map<uint64_t, std::vector<int>> readers = PipeReaders();
+    // Readers of the pipe under the node's name: it becomes theirs, a fresh one takes its place.
+    const auto current = readers.find(state.currentInode);
+    if (current != readers.end()) {
+        const int writer = open(NodePath(node).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) {
+            state.pipes.push_back({state.currentInode, writer});
+            state.currentInode = MakeFifo(NodePath(node));
+        }
+    }
+    // A pipe that two readers came to share: every reader but one moves to a pipe of its own.
+    for (size_t p = 0; p < state.pipes.size(); ++p) {
+        const auto shared = readers.find(state.pipes[p].inode);
+        if (shared == readers.end()) continue;
+        for (size_t r = 1; r < shared->second.size(); ++r) {
+            const int readerFd = shared->second[r];
+            const std::string path = mRoot + "/spare/own" + std::to_string(mSpareCount++);
+            if (mkfifo(path.c_str(), 0600) != 0) continue;
+            const int flags = fcntl(readerFd, F_GETFL);
+            const int fdFlags = fcntl(readerFd, F_GETFD);
+            const int ownReader = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            const int ownWriter = ownReader >= 0 ? open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+            struct stat info;
+            if (ownWriter >= 0 && fstat(ownReader, &info) == 0 && dup2(ownReader, readerFd) == readerFd) {
+                fcntl(readerFd, F_SETFL, flags);
+                fcntl(readerFd, F_SETFD, fdFlags);
+                state.pipes.push_back({static_cast<uint64_t>(info.st_ino), ownWriter});
+            } else if (ownWriter >= 0) {
+                close(ownWriter);
+            }
+            if (ownReader >= 0) close(ownReader);
+            unlink(path.c_str());
+        }
+    }
+}
+
 bool cHidrawTree::Send(int node, const std::vector<uint8_t>& report) {
     std::lock_guard<std::mutex> lock(mMutex);
-    const auto it = mWriters.find(node);
-    if (it == mWriters.end()) return false;
-    int& writer = it->second;
-    if (writer < 0) {
-        // Opening the write end fails (ENXIO) while nobody has the node open for reading.
-        writer = open(NodePath(node).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (writer < 0) return false;
+    const auto it = mNodes.find(node);
+    if (it == mNodes.end()) return false;
+    AttachReaders(node, it->second);
+    bool delivered = false;
+    std::vector<sPipe>& pipes = it->second.pipes;
+    for (size_t i = 0; i < pipes.size();) {
+        bool readerGone = false;
+        delivered = WriteReport(pipes[i].writer, report, readerGone) || delivered;
+        if (readerGone) {
+            // The reader closed the node: its queue goes with it, as a hidraw reader's does.
+            close(pipes[i].writer);
+            pipes.erase(pipes.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
     }
-    // A reader that left would raise SIGPIPE: block it in this thread, take EPIPE.
-    sigset_t pipeSignal, previous;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
-    const ssize_t written = write(writer, report.data(), report.size());
-    const int error = errno;
-    if (written < 0 && error == EPIPE) {
-        // Consume the pending signal before unblocking, so it is never delivered.
-        timespec zero{0, 0};
-        sigtimedwait(&pipeSignal, nullptr, &zero);
+    return delivered;
+}
+
+void cHidrawTree::WatchOpens() {
+    pollfd fds[2] = {{mInotify, POLLIN, 0}, {mWake, POLLIN, 0}};
+    alignas(inotify_event) char events[4096];
+    while (poll(fds, 2, -1) >= 0 || errno == EINTR) {
+        if (fds[1].revents & POLLIN) return;
+        if (!(fds[0].revents & POLLIN)) continue;
+        while (read(mInotify, events, sizeof(events)) > 0) {
+        }
+        // Any open in the folder: hand new readers their own pipes at once.
+        std::lock_guard<std::mutex> lock(mMutex);
+        for (auto& [node, state] : mNodes) AttachReaders(node, state);
     }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (written == static_cast<ssize_t>(report.size())) return true;
-    if (written < 0 && error == EPIPE) {
-        // The reader closed the node: its queue goes with it, as a hidraw reader's does.
-        close(writer);
-        writer = -1;
-    }
-    return false;
 }
 
 }  // namespace sim

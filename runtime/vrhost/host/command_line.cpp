@@ -50,6 +50,30 @@ bool ParseTriple(const std::string& option, const std::string& value, bool nonze
     return true;
 }
 
+bool ParseWmrOption(const std::string& option, const std::string& value, sWmrHeadsetOptions& wmr, std::string& error) {
+    char* end = nullptr;
+    const double number = std::strtod(value.c_str(), &end);
+    const bool isNumber = !value.empty() && *end == '\0' && std::isfinite(number);
+    if (option == "--wmr-interface") {
+        if (value == "present") wmr.imuInterface = sWmrHeadsetOptions::eInterface::Present;
+        else if (value == "silent") wmr.imuInterface = sWmrHeadsetOptions::eInterface::Silent;
+        else if (value == "none") wmr.imuInterface = sWmrHeadsetOptions::eInterface::None;
+        else error = option + " needs present, silent or none, not \"" + value + "\"";
+    } else if (option == "--wmr-extra-interfaces") {
+        if (isNumber && number >= 0.0 && number <= 8.0 && number == std::floor(number)) wmr.extraInterfaces = static_cast<int>(number);
+        else error = option + " needs a whole number from 0 to 8, not \"" + value + "\"";
+    } else if (option == "--wmr-drift-ppm") {
+        if (isNumber && std::fabs(number) <= 10000.0) wmr.clockDriftPpm = number;
+        else error = option + " needs a number of ppm from -10000 to 10000, not \"" + value + "\"";
+    } else if (option == "--wmr-jitter-ms") {
+        if (isNumber && number >= 0.0 && number <= 1000.0) wmr.deliveryJitterSeconds = number / 1000.0;
+        else error = option + " needs a number of milliseconds from 0 to 1000, not \"" + value + "\"";
+    } else {
+        error = "unknown option " + option;
+    }
+    return error.empty();
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -62,6 +86,8 @@ std::string UsageText() {
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
            "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
            "              [--controller SYSTEM/SERIAL]...\n"
+           "              [--wmr-interface present|silent|none] [--wmr-extra-interfaces N]\n"
+           "              [--wmr-drift-ppm PPM] [--wmr-jitter-ms MS]\n"
            "Loads an OpenVR driver as the VR runtime does, runs it at 90 Hz until the\n"
            "duration ends or Ctrl+C, and prints a summary of what it did.\n"
            "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"
@@ -69,7 +95,9 @@ std::string UsageText() {
            "every pose with the truth, at the pose's own time and as shown at each refresh.\n"
            "While it runs it serves client programs (a settings utility) on a loopback port;\n"
            "--controller adds a controller of another tracking system for them to see.\n"
-           "Without --settings it uses the settings file in its state folder, if there is one.\n";
+           "Without --settings it uses the settings file in its state folder, if there is one.\n"
+           "A \"holographic\" headset's IMU is a simulated HID interface (Linux: a private\n"
+           "hidraw tree) instead of a stream.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& commandLine, std::string& error) {
@@ -97,7 +125,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
                                 option == "--log" || option == "--without-interface" || option == "--scenario" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
                                 option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
-                                option == "--display-prediction" || option == "--controller";
+                                option == "--display-prediction" || option == "--controller" ||
+                                option.rfind("--wmr-", 0) == 0;
         if (!takesValue) {
             error = "unknown option " + args[i];
             return false;
@@ -131,6 +160,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
                 return false;
             }
             parsed.host.scenario = value;
+        } else if (option.rfind("--wmr-", 0) == 0) {
+            if (!ParseWmrOption(option, value, parsed.host.wmr, error)) return false;
         } else if (option.rfind("--imu-", 0) == 0) {
             const bool scale = option.size() > 6 && option.compare(option.size() - 6, 6, "-scale") == 0;
             Vector3 triple{};

@@ -21,6 +21,15 @@ struct sImuCalibrationOptions {
     std::optional<Vector3> accelScale;
 };
 
+// The simulated WMR headset's IMU interface (--hmd holographic with a scenario).
+struct sWmrHeadsetOptions {
+    enum class eInterface { Present, Silent, None };
+    eInterface imuInterface = eInterface::Present;  // Silent: found, but sends nothing
+    double clockDriftPpm = 0.0;                     // the headset clock against driver time
+    double deliveryJitterSeconds = 0.0;             // extra report delay, uniform in [0, jitter)
+    int extraInterfaces = 0;  // of the same vendor/product, enumerated first, sending other report ids
+};
+
 struct sHostOptions {
     // User settings file (steamvr.vrsettings format); empty: defaults only.
     std::string settingsFile;
@@ -50,6 +59,7 @@ struct sHostOptions {
     // publish them).
     double imuDelaySeconds = 0.0;
     sImuCalibrationOptions imuCalibration;
+    sWmrHeadsetOptions wmr;
     // Samples a stream holds for its reader; beyond it the oldest are dropped.
     size_t imuQueueLimit = 4096;
     // Poses of a device in its first seconds after its first valid pose are not

@@ -8,6 +8,7 @@
 #include "vrhost/interfaces/property_store.h"
 #include "vrhost/interfaces/settings_store.h"
 #include "vrhost/world/tracked_body_slots.h"
+#include "vrhost/world/wmr_hid_device.h"
 
 #include "sim/tracking_geometry.h"
 
@@ -39,6 +40,10 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
         if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "oculus") {
             ConfigureOculusChild(options.scenario, id);
             mTruth->SetDevicesReportRigidBodyFrame(true);
+        }
+        if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "holographic") {
+            mWmrHid = std::make_unique<cWmrHidDevice>(options, id);
+            ownStream = true;  // the WMR head fuses its own IMU, at the head frame
         }
         for (const auto& [key, value] : overrides) {
             if (id == 0 || value.kind != sSettingValue::eKind::String || value.text.empty()) continue;
@@ -75,10 +80,12 @@ std::shared_ptr<cImuStream> cSimulatedWorld::MakeStream(const std::string& path,
 void cSimulatedWorld::Start(double now) {
     for (const auto& stream : mStreams) stream->SetAvailableFrom(now + mOptions.imuDelaySeconds);
     mProducer->Start();
+    if (mWmrHid) mWmrHid->Start(now);
 }
 
 void cSimulatedWorld::Stop() {
     if (mProducer) mProducer->Stop();
+    if (mWmrHid) mWmrHid->Stop();
 }
 
 std::vector<sImuStreamStats> cSimulatedWorld::StreamStats() const {

@@ -6,7 +6,8 @@
 // is a Lighthouse one, following the head's rigid body; and for each override
 // whose key is "/devices/<driver>/<serial>" of one of the driver's devices, the
 // stream a driver derives from the value (imu_stream_paths.h), following that
-// device's rigid body.
+// device's rigid body. A WMR headset ("holographic") has no stream: the head reads
+// the headset's IMU from its simulated HID interface (world/wmr_hid_device.h).
 #pragma once
 
 #include "vrhost/host/host_options.h"
@@ -20,6 +21,7 @@
 namespace vrhost {
 
 class cImuProducer;
+class cWmrHidDevice;
 class cIOBuffer;
 class cPropertyStore;
 class cSettingsStore;
@@ -49,6 +51,8 @@ private:
     std::unique_ptr<cTruthComparison> mTruth;
     std::vector<std::shared_ptr<cImuStream>> mStreams;
     std::unique_ptr<cImuProducer> mProducer;
+    // With a WMR headset ("holographic"): its HID interface instead of an IMU stream.
+    std::unique_ptr<cWmrHidDevice> mWmrHid;
 };
 
 }  // namespace vrhost

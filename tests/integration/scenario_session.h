@@ -1,0 +1,22 @@
+// A mocap server in-process whose bodies follow a scenario, and lookups of the
+// devices and pose updates a hosted driver produced.
+#pragma once
+
+#include "tessaly/server/mocap_server.h"
+#include "vrhost/host/host.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halvex::test {
+
+// Streams each of `rigidBodies` following `scenario`; the driver's discovery is pointed at it.
+std::unique_ptr<tessaly::server::cMocapServer> StartScenarioServer(const std::string& scenario,
+                                                                   const std::vector<int32_t>& rigidBodies);
+
+vr::TrackedDeviceIndex_t IndexOf(const vrhost::cHost& host, const std::string& serial);
+std::vector<vrhost::sPoseUpdate> UpdatesOf(const vrhost::cHost& host, vr::TrackedDeviceIndex_t index);
+bool HasAngularVelocity(const vr::DriverPose_t& pose);
+
+}  // namespace halvex::test

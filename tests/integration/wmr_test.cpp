@@ -1,0 +1,249 @@
+// The WMR device class end to end: the driver folder in the stand-in runtime with a
+// simulated WMR headset whose IMU the driver reads through its own HID code (on
+// Linux a private hidraw tree; Windows offers no simulated interface, so there the
+// driver meets the "no interface" case), and a mocap server in-process.
+#include "devices/halvex_device.h"
+#include "platform/clock.h"
+#include "platform/known_folders.h"
+#include "scenario_session.h"
+#include "test_support.h"
+#include "vrhost/host/server_driver_host.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace {
+
+using namespace halvex::test;
+
+constexpr int32_t kHeadId = 3;
+constexpr int32_t kControllerAId = 5;
+constexpr int32_t kControllerBId = 6;
+
+struct sSession {
+    std::unique_ptr<tessaly::server::cMocapServer> server;
+    std::unique_ptr<vrhost::cHost> host;
+};
+
+sSession StartSession(const std::string& trackingType, bool controllers, vrhost::sHostOptions options = {},
+                      std::vector<sSetting> extra = {}) {
+    sSession session;
+    std::vector<int32_t> bodies = {kHeadId};
+    std::vector<sSetting> settings = {IntSetting("tessalyRigidBodyIdHead", kHeadId),
+                                      StringSetting("trackingType", trackingType)};
+    if (controllers) {
+        bodies.insert(bodies.end(), {kControllerAId, kControllerBId});
+        settings.push_back(IntSetting("tessalyRigidBodyIdControllerA", kControllerAId));
+        settings.push_back(IntSetting("tessalyRigidBodyIdControllerB", kControllerBId));
+    }
+    settings.insert(settings.end(), extra.begin(), extra.end());
+    session.server = StartScenarioServer("head-turns", bodies);
+    options.scenario = "head-turns";
+    options.hmdTrackingSystem = "holographic";
+    options.hmdSerial = "WMR-VRHOST00";
+    session.host = MakeHost(settings, options);
+    EXPECT_EQ(session.host->Init(), vr::VRInitError_None);
+    return session;
+}
+
+bool BecameValid(vrhost::cHost& host, double seconds = 10.0) {
+    return RunUntil(host, [&] { return CountLinesContaining(host.Log(), "halvex-head-w mRigidBodyId=3 Pose becoming valid") >= 1; },
+                    seconds);
+}
+
+// Deactivates the device directly, as the runtime does, and tells how long it took.
+double DeactivateSeconds(vrhost::cHost& host, const std::string& serial) {
+    auto* device = static_cast<cIHalvexDevice*>(host.ServerDriverHost().Device(IndexOf(host, serial)));
+    EXPECT_NE(device, nullptr);
+    if (!device) return 1e9;
+    const double start = halvex::platform::NowSeconds();
+    device->Deactivate();
+    return halvex::platform::NowSeconds() - start;
+}
+
+TEST(Wmr, SilentOrMissingHeadsetNeverHoldsUpDeactivate) {
+    vrhost::sHostOptions options;
+    options.wmr.imuInterface = vrhost::sWmrHeadsetOptions::eInterface::Silent;
+    sSession session = StartSession("Standard", /*controllers=*/true, options);
+    vrhost::cHost& host = *session.host;
+    host.RunFor(1.0);
+#ifdef _WIN32
+    // No HID interface of the headset exists here: every device says so and its IMU thread ends.
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Error: Unable to open WMR IMU HID device."), 3u);
+#else
+    EXPECT_EQ(CountLinesContaining(host.Log(), "ThreadProc_ImuThread: initializing filter"), 3u);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Error: Unable to open WMR IMU HID device."), 0u);
+#endif
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Pose becoming valid"), 0u) << "no IMU, no fused head";
+    for (const char* serial : {"halvex-head", "halvex-controller-a", "halvex-controller-b"})
+        EXPECT_LT(DeactivateSeconds(host, serial), 0.5) << serial;
+    host.Cleanup();
+    session.server->Stop();
+}
+
+#ifndef _WIN32
+
+TEST(Wmr, FusedHeadAndDirectControllersTrackTheTruth) {
+    sSession session = StartSession("Standard", /*controllers=*/true);
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(BecameValid(host));
+    host.RunFor(4.0);
+
+    // Every device's IMU thread found the headset's interface; only the head fuses.
+    EXPECT_EQ(CountLinesContaining(host.Log(), "ThreadProc_ImuThread: initializing filter"), 3u);
+    size_t fused = 0;
+    for (const auto& update : UpdatesOf(host, IndexOf(host, "halvex-head"))) {
+        if (!update.pose.poseIsValid) continue;
+        EXPECT_TRUE(HasAngularVelocity(update.pose));
+        ++fused;
+    }
+    EXPECT_GT(fused, 700u) << "one fused pose per sensor report, 250 a second";
+    for (const char* serial : {"halvex-controller-a", "halvex-controller-b"}) {
+        size_t direct = 0;
+        for (const auto& update : UpdatesOf(host, IndexOf(host, serial))) {
+            if (!update.pose.poseIsValid) continue;
+            EXPECT_FALSE(HasAngularVelocity(update.pose)) << serial;
+            ++direct;
+        }
+        EXPECT_GT(direct, 500u) << serial;
+    }
+    const auto reports = host.AccuracyReports();
+    ASSERT_EQ(reports.size(), 3u);
+    for (const auto& report : reports) {
+        ASSERT_GT(report.samples, 100u) << report.serial;
+        EXPECT_LT(report.positionRmsMm, 20.0) << report.serial;
+        EXPECT_LT(report.orientationRmsDeg, 1.0) << report.serial;
+        if (report.serial == "halvex-head") {
+            EXPECT_LT(report.poseAgeMeanMs, 8.0) << "fused: not an optical latency old";
+        }
+    }
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Wmr, OpticalOnlyHeadIgnoresTheImuReports) {
+    sSession session = StartSession("HalvexOnly", /*controllers=*/false, {}, {IntSetting("debugLevel", 1)});
+    vrhost::cHost& host = *session.host;
+    host.RunFor(2.0);
+    EXPECT_GT(CountLinesContaining(host.Log(), "sem0 index0 processed-1: TrackingType::TrackingType_HalvexOnly"), 100u);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "index1 processed-1"), 0u) << "the rest of a report is dropped";
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Pose becoming valid"), 0u);
+    size_t valid = 0;
+    for (const auto& update : UpdatesOf(host, IndexOf(host, "halvex-head"))) valid += update.pose.poseIsValid;
+    EXPECT_GT(valid, 200u);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Wmr, OpticalSilenceInvalidatesThenRebuildsTheFilter) {
+    sSession session = StartSession("Standard", /*controllers=*/false);
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(BecameValid(host));
+    host.RunFor(0.5);
+    const size_t resetsBefore = CountLinesContaining(host.Log(), "halvex-head-w Resetting filter");
+    session.server->PauseStream(true);
+    const double paused = halvex::platform::NowSeconds();
+    const vr::TrackedDeviceIndex_t head = IndexOf(host, "halvex-head");
+    double invalidAt = 0.0;
+    ASSERT_TRUE(RunUntil(host, [&] {
+        for (const auto& update : UpdatesOf(host, head)) {
+            if (update.hostTime > paused && !update.pose.poseIsValid) {
+                invalidAt = update.hostTime;
+                return true;
+            }
+        }
+        return false;
+    }, 5.0));
+    // The newest optical sample is a latency older than the pause.
+    EXPECT_GT(invalidAt - paused, 1.9);
+    EXPECT_LT(invalidAt - paused, 3.0);
+    double resetAt = 0.0;
+    ASSERT_TRUE(RunUntil(host, [&] {
+        resetAt = halvex::platform::NowSeconds();
+        return CountLinesContaining(host.Log(), "halvex-head-w Resetting filter") > resetsBefore;
+    }, 2.0));
+    EXPECT_LT(resetAt - invalidAt, 1.0) << "rebuilt once the last fused pose is 0.35 s old";
+
+    // Optical data returns: the rebuilt filter fuses again.
+    session.server->PauseStream(false);
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 2; }, 5.0));
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Wmr, ExtraInterfacesOfTheHeadsetAreSkippedUntilOneSendsSensorReports) {
+    vrhost::sHostOptions options;
+    options.wmr.extraInterfaces = 2;
+    sSession session = StartSession("Standard", /*controllers=*/false, options, {IntSetting("debugLevel", 2)});
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(BecameValid(host));
+    size_t kept = 0;
+    for (const std::string& line : host.Log())
+        kept += line.rfind("Keeping ", 0) == 0 && line.find("/dev/hidraw2 ") != std::string::npos &&
+                line.size() > 8 && line.substr(line.size() - 8) == " index 2";
+    EXPECT_EQ(kept, 1u);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "mImuDeviceVec size=3:"), 1u);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Wmr, NoInterfaceSaysSoOnceAndLeavesTheHeadUnfused) {
+    vrhost::sHostOptions options;
+    options.wmr.imuInterface = vrhost::sWmrHeadsetOptions::eInterface::None;
+    sSession session = StartSession("Standard", /*controllers=*/false, options);
+    vrhost::cHost& host = *session.host;
+    host.RunFor(1.5);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "Error: Unable to open WMR IMU HID device."), 1u);
+    EXPECT_EQ(CountLinesContaining(host.Log(), "ThreadProc_ImuThread: initializing filter"), 0u);
+    for (const auto& update : UpdatesOf(host, IndexOf(host, "halvex-head"))) EXPECT_FALSE(update.pose.poseIsValid);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(Wmr, RecordingWritesRawFilterAndReportFiles) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("halvex-wmr-recording-" + std::to_string(std::random_device{}()));
+    SetEnvironment("XDG_STATE_HOME", state.string());
+    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
+
+    sSession session = StartSession("Standard", /*controllers=*/false, {}, {BoolSetting("recordRawData", true)});
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(BecameValid(host));
+    host.RunFor(1.0);
+    host.Cleanup();
+    session.server->Stop();
+
+    const auto raw = ReadLines(folder / "device1_rawdata.csv");
+    ASSERT_GT(raw.size(), 500u);
+    EXPECT_EQ(raw[1], "#     +1.0000000000000000e+00 +0.0000000000000000e+00 +0.0000000000000000e+00 +0.0000000000000000e+00")
+        << "identity IMU-to-head";
+    EXPECT_EQ(raw[5], "driverTime,eventTime,sensorType,tx,ty,tz,rw,rx,ry,rz") << "no factory scales";
+    const auto filter = ReadLines(folder / "device1_filter.csv");
+    ASSERT_GT(filter.size(), 100u);
+    size_t imuPre = 0, optPre = 0;
+    for (size_t i = 1; i < filter.size(); ++i) {
+        imuPre += filter[i].find(", imu_pre,") != std::string::npos;
+        optPre += filter[i].find(", opt_pre,") != std::string::npos;
+    }
+    EXPECT_GT(imuPre, 4 * optPre) << "four IMU samples a report, far more reports than optical frames";
+    EXPECT_GT(optPre, 50u);
+    const auto reports = ReadLines(folder / "device1_imuraw.csv");
+    ASSERT_GT(reports.size(), 200u);
+    EXPECT_EQ(reports[0].rfind("dataName,id, temperature_0, temperature_1,", 0), 0u);
+    for (size_t i = 1; i < reports.size(); ++i) ASSERT_EQ(reports[i].rfind("SensorReport,1, ", 0), 0u) << reports[i];
+    std::filesystem::remove_all(state);
+}
+
+#endif
+
+}  // namespace

@@ -28,6 +28,7 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
       mTruth(std::make_unique<cTruthComparison>(options.scenario, options.settleSeconds,
                                                           options.displayPredictionSeconds)) {
     const SettingsSection overrides = settings.Section(kOverridesSection);
+    const bool wmrHeadset = options.hmdTrackingSystem && *options.hmdTrackingSystem == "holographic";
     for (const sTrackedBodySlot& slot : TrackedBodySlots()) {
         // An empty slot (ID 0) has no device; the headset still moves and has its IMU.
         const int32_t id = RigidBodyIdOf(settings, slot);
@@ -41,7 +42,7 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
             ConfigureOculusChild(options.scenario, id);
             mTruth->SetDevicesReportRigidBodyFrame(true);
         }
-        if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "holographic") {
+        if (slot.isHead && wmrHeadset) {
             mWmrHid = std::make_unique<cWmrHidDevice>(options, id);
             ownStream = true;  // the WMR head fuses its own IMU, at the head frame
         }
@@ -50,8 +51,9 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
             const std::optional<std::string> serial = SerialOfDevicePath(key, driverName);
             if (!serial || *serial != slot.serial) continue;
             paths.push_back(ImuStreamPathForOverride(value.text));
-            // A head's own stream is the headset's, whatever it overrides.
-            if (!slot.isHead) ownStream = true;
+            // A head's own stream is the headset's, whatever it overrides; the devices
+            // of a WMR headset read no stream at all.
+            if (!slot.isHead && !wmrHeadset) ownStream = true;
         }
         for (const std::string& path : paths) {
             std::shared_ptr<cImuStream> stream = MakeStream(path, slot.serial, id);

@@ -6,8 +6,11 @@
 
 #include <windows.h>
 
-#include <hidsdi.h>
 #include <setupapi.h>
+// MinGW's HID header declares its functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
 
 #include <vector>
 

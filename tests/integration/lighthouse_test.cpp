@@ -1,7 +1,7 @@
 // The Lighthouse device class end to end: the driver folder in the stand-in runtime
 // with a simulated headset IMU, a simulated mocap server in-process, one scenario.
 #include "devices/halvex_device.h"
-#include "scenario_motion.h"
+#include "scenario_session.h"
 #include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "sim/motion_scenario.h"
@@ -36,20 +36,6 @@ constexpr int32_t kControllerBId = 6;
 
 
 
-// A server whose bodies follow the scenario exactly as the simulated headset's IMU does.
-std::unique_ptr<cMocapServer> StartScenarioServer(const std::string& scenario) {
-    tessaly::server::sMocapServerConfig config;
-    config.frameRateHz = 120.0;
-    config.latencySeconds = 0.012;
-    auto server = std::make_unique<cMocapServer>(config);
-    for (int32_t id : {kHeadId, kControllerAId, kControllerBId})
-        server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion(scenario, id));
-    std::string error;
-    EXPECT_TRUE(server->Start(&error)) << error;
-    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
-    return server;
-}
-
 struct sSession {
     std::unique_ptr<cMocapServer> server;
     std::unique_ptr<vrhost::cHost> host;
@@ -58,7 +44,7 @@ struct sSession {
 sSession StartSession(const std::string& trackingType, bool controllers, vrhost::sHostOptions options = {},
                       std::vector<sSetting> extra = {}) {
     sSession session;
-    session.server = StartScenarioServer("head-turns");
+    session.server = StartScenarioServer("head-turns", {kHeadId, kControllerAId, kControllerBId});
     options.scenario = "head-turns";
     std::vector<sSetting> settings = {IntSetting("tessalyRigidBodyIdHead", kHeadId),
                                       StringSetting("trackingType", trackingType)};
@@ -85,23 +71,6 @@ vr::DriverPose_t PoseOf(vr::ITrackedDeviceServerDriver* device) {
 #else
     return device->GetPose();
 #endif
-}
-
-vr::TrackedDeviceIndex_t IndexOf(const vrhost::cHost& host, const std::string& serial) {
-    for (const auto& device : host.Devices())
-        if (device.serial == serial) return device.index;
-    return vr::k_unTrackedDeviceIndexInvalid;
-}
-
-std::vector<vrhost::sPoseUpdate> UpdatesOf(const vrhost::cHost& host, vr::TrackedDeviceIndex_t index) {
-    std::vector<vrhost::sPoseUpdate> updates;
-    for (const auto& update : host.PoseUpdates())
-        if (update.deviceIndex == index) updates.push_back(update);
-    return updates;
-}
-
-bool HasAngularVelocity(const vr::DriverPose_t& pose) {
-    return pose.vecAngularVelocity[0] != 0.0 || pose.vecAngularVelocity[1] != 0.0 || pose.vecAngularVelocity[2] != 0.0;
 }
 
 // Every accepted optical sample on the direct path gives two updates: the new
@@ -199,16 +168,8 @@ TEST(Lighthouse, OpticalSilenceInvalidatesTheFusedPoseAndResetsTheFilter) {
     session.server->PauseStream(true);
     const double paused = halvex::platform::NowSeconds();
     const vr::TrackedDeviceIndex_t head = IndexOf(host, "halvex-head");
-    double invalidAt = 0.0;
-    ASSERT_TRUE(RunUntil(host, [&] {
-        for (const auto& update : UpdatesOf(host, head)) {
-            if (update.hostTime > paused && !update.pose.poseIsValid) {
-                invalidAt = update.hostTime;
-                return true;
-            }
-        }
-        return false;
-    }, 5.0));
+    const double invalidAt = RunUntilInvalidPoseAfter(host, head, paused, 5.0);
+    ASSERT_GT(invalidAt, 0.0);
     EXPECT_GT(invalidAt - paused, 1.9);
     EXPECT_LT(invalidAt - paused, 3.0);
     EXPECT_EQ(UpdatesOf(host, head).back().pose.result, vr::TrackingResult_Calibrating_InProgress);
@@ -272,7 +233,7 @@ TEST(Lighthouse, DirectPathDropsRepeatedTimesAndUnusableOrientations) {
 // test alone feeds the controllers.
 sSession StartDirectPathSession(bool predictDirectPoses) {
     sSession session;
-    session.server = StartScenarioServer("head-turns");
+    session.server = StartScenarioServer("head-turns", {kHeadId, kControllerAId, kControllerBId});
     vrhost::sHostOptions options;
     options.scenario = "head-turns";
     session.host = MakeHost({IntSetting("tessalyRigidBodyIdControllerA", kControllerAId),

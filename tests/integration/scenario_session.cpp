@@ -37,4 +37,18 @@ bool HasAngularVelocity(const vr::DriverPose_t& pose) {
     return pose.vecAngularVelocity[0] != 0.0 || pose.vecAngularVelocity[1] != 0.0 || pose.vecAngularVelocity[2] != 0.0;
 }
 
+double RunUntilInvalidPoseAfter(vrhost::cHost& host, vr::TrackedDeviceIndex_t index, double since, double seconds) {
+    double invalidAt = -1.0;
+    RunUntil(host, [&] {
+        for (const auto& update : UpdatesOf(host, index)) {
+            if (update.hostTime > since && !update.pose.poseIsValid) {
+                invalidAt = update.hostTime;
+                return true;
+            }
+        }
+        return false;
+    }, seconds);
+    return invalidAt;
+}
+
 }  // namespace halvex::test

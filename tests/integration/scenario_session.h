@@ -19,4 +19,8 @@ vr::TrackedDeviceIndex_t IndexOf(const vrhost::cHost& host, const std::string& s
 std::vector<vrhost::sPoseUpdate> UpdatesOf(const vrhost::cHost& host, vr::TrackedDeviceIndex_t index);
 bool HasAngularVelocity(const vr::DriverPose_t& pose);
 
+// Runs the host until the device submits an invalid pose after host time `since`
+// (at most `seconds`); the host time of that update, or a negative value.
+double RunUntilInvalidPoseAfter(vrhost::cHost& host, vr::TrackedDeviceIndex_t index, double since, double seconds);
+
 }  // namespace halvex::test

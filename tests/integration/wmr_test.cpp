@@ -147,16 +147,8 @@ TEST(Wmr, OpticalSilenceInvalidatesThenRebuildsTheFilter) {
     session.server->PauseStream(true);
     const double paused = halvex::platform::NowSeconds();
     const vr::TrackedDeviceIndex_t head = IndexOf(host, "halvex-head");
-    double invalidAt = 0.0;
-    ASSERT_TRUE(RunUntil(host, [&] {
-        for (const auto& update : UpdatesOf(host, head)) {
-            if (update.hostTime > paused && !update.pose.poseIsValid) {
-                invalidAt = update.hostTime;
-                return true;
-            }
-        }
-        return false;
-    }, 5.0));
+    const double invalidAt = RunUntilInvalidPoseAfter(host, head, paused, 5.0);
+    ASSERT_GT(invalidAt, 0.0);
     // The newest optical sample is a latency older than the pause.
     EXPECT_GT(invalidAt - paused, 1.9);
     EXPECT_LT(invalidAt - paused, 3.0);

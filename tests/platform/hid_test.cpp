@@ -25,6 +25,20 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
+// A read on a device that sends nothing waits until the stop signal is raised from
+// another thread, and then ends at once.
+void ExpectStopEndsAWaitingRead(cHidDevice& device, cHidStopSignal& stop) {
+    std::vector<uint8_t> buffer(381);
+    uint32_t error = 0;
+    const Clock::time_point start = Clock::now();
+    auto waiting = std::async(std::launch::async, [&] { return device.ReadReport(buffer.data(), buffer.size(), stop, error); });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    stop.Raise();
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_EQ(waiting.get(), eHidRead::Stopped);
+    EXPECT_LT(SecondsSince(start), 1.0);
+}
+
 TEST(HidReportDescriptor, LongestInputReportWithItsIdByte) {
     // id 1: 380 bytes; id 2: 2 x 16 bits input plus an output report that does not count.
     const std::vector<uint8_t> two = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,  //
@@ -106,14 +120,7 @@ TEST_F(HidrawTree, ReadsWholeReportsAndAStopEndsAWaitingRead) {
     EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
     EXPECT_EQ(buffer, second);
 
-    // A silent device: the read waits until the stop signal is raised from elsewhere.
-    const Clock::time_point start = Clock::now();
-    auto waiting = std::async(std::launch::async, [&] { return device->ReadReport(buffer.data(), buffer.size(), stop, error); });
-    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-    stop.Raise();
-    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(2)), std::future_status::ready);
-    EXPECT_EQ(waiting.get(), eHidRead::Stopped);
-    EXPECT_LT(SecondsSince(start), 1.0);
+    ExpectStopEndsAWaitingRead(*device, stop);
     // A stop raised before the read is not lost; once cleared, reads wait again.
     EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Stopped);
     stop.Clear();
@@ -157,13 +164,7 @@ TEST(WindowsHid, EnumerationAnswersAndAStopEndsAnOverlappedRead) {
     EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
     EXPECT_EQ(buffer, report);
 
-    const Clock::time_point start = Clock::now();
-    auto waiting = std::async(std::launch::async, [&] { return device->ReadReport(buffer.data(), buffer.size(), stop, error); });
-    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-    stop.Raise();
-    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(2)), std::future_status::ready);
-    EXPECT_EQ(waiting.get(), eHidRead::Stopped);
-    EXPECT_LT(SecondsSince(start), 1.0);
+    ExpectStopEndsAWaitingRead(*device, stop);
     device.reset();
     CloseHandle(server);
 }

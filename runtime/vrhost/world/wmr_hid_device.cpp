@@ -63,9 +63,13 @@ cWmrHidDevice::~cWmrHidDevice() {
 }
 
 void cWmrHidDevice::Start(double now) {
+#ifndef _WIN32
     if (!mTree || mThread.joinable()) return;
     mStop.store(false);
     mThread = std::thread([this, now] { ThreadProc(now); });
+#else
+    (void)now;
+#endif
 }
 
 void cWmrHidDevice::Stop() {

@@ -48,7 +48,9 @@ private:
 
     sWmrHeadsetOptions mOptions;
     std::string mRoot;
+#ifndef _WIN32
     std::unique_ptr<sim::cHidrawTree> mTree;
+#endif
     std::unique_ptr<sim::cWmrHeadset> mHeadset;
     int mImuNode = -1;
     int mInterfaces = 0;

@@ -4,6 +4,12 @@
 
 namespace halvex {
 
+const char kRawDataColumns[] = "driverTime,eventTime,sensorType,tx,ty,tz,rw,rx,ry,rz";
+const char kFilterColumns[] =
+    "driverTime,type,posx,posy,posz,velx,vely,velz,oriw,orix,oriy,oriz,abx,aby,abz,gbx,gby,gbz,"
+    "gx,gy,gz,posxp,posyp,poszp,velxp,velyp,velzp,orixp,oriyp,orizp,abxp,abyp,abzp,gbxp,gbyp,"
+    "gbzp,gxp,gyp,gzp";
+
 bool WriteRawDataHeader(std::FILE* file, const sRawDataHeader& header) {
     bool ok = std::fputs("# ImuToHead:\n", file) >= 0;
     for (int row = 0; row < 3; ++row) {
@@ -17,7 +23,7 @@ bool WriteRawDataHeader(std::FILE* file, const sRawDataHeader& header) {
         ok &= std::fprintf(file, "# FactoryAccelScale: %+1.16e %+1.16e %+1.16e\n", a[0], a[1], a[2]) >= 0;
         ok &= std::fprintf(file, "# FactoryGyroScale: %+1.16e %+1.16e %+1.16e\n", g[0], g[1], g[2]) >= 0;
     }
-    ok &= std::fputs("driverTime,eventTime,sensorType,tx,ty,tz,rw,rx,ry,rz\n", file) >= 0;
+    ok &= std::fprintf(file, "%s\n", kRawDataColumns) >= 0;
     return ok;
 }
 
@@ -29,10 +35,7 @@ bool WriteRawRow(std::FILE* file, const sRawRecord& r) {
 }
 
 bool WriteFilterHeader(std::FILE* file) {
-    return std::fputs("driverTime,type,posx,posy,posz,velx,vely,velz,oriw,orix,oriy,oriz,abx,aby,abz,gbx,gby,gbz,"
-                      "gx,gy,gz,posxp,posyp,poszp,velxp,velyp,velzp,orixp,oriyp,orizp,abxp,abyp,abzp,gbxp,gbyp,"
-                      "gbzp,gxp,gyp,gzp\n",
-                      file) >= 0;
+    return std::fprintf(file, "%s\n", kFilterColumns) >= 0;
 }
 
 namespace {

@@ -19,6 +19,10 @@ struct sRawDataHeader {
     double factoryGyroScale[3] = {1, 1, 1};
 };
 
+// The column lines of the raw data and filter files, without the line end.
+extern const char kRawDataColumns[];
+extern const char kFilterColumns[];
+
 // Each returns false when the stream reported a write error.
 bool WriteRawDataHeader(std::FILE* file, const sRawDataHeader& header);
 // "imu" or "opt", then the seven sample values.

@@ -1,12 +1,15 @@
 #include "replay_event.h"
 
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
+#include "csv_fields.h"
+
 #include <vector>
 
 namespace halvex {
 namespace {
+
+using tools::ParseNumber;
+using tools::SplitFields;
+using tools::Trimmed;
 
 struct sEventShape {
     const char* name;
@@ -20,35 +23,6 @@ constexpr sEventShape kShapes[] = {
     {"imu", eReplayEventKind::Imu, 7},
     {"opt", eReplayEventKind::Optical, 11},
 };
-
-std::string Trimmed(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-    return text.substr(begin, end - begin);
-}
-
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t comma = line.find(',', start);
-        fields.push_back(Trimmed(line.substr(start, comma - start)));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return fields;
-}
-
-bool ParseNumber(const std::string& field, double& value) {
-    if (field.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(field.c_str(), &end);
-    // Out-of-range values come back as inf or 0 with ERANGE; both are kept as parsed.
-    return end == field.c_str() + field.size();
-}
 
 }  // namespace
 

@@ -140,6 +140,14 @@ void cTruthComparison::OnDisplayRefresh(double refreshTime) {
     }
 }
 
+bool cTruthComparison::TruthOfUpdate(const std::string& serial, const sPoseUpdate& update, sWorldPose& truth) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const auto found = mBodies.find(serial);
+    if (found == mBodies.end()) return false;
+    truth = TruthFor(found->second, update.pose, update.hostTime + update.pose.poseTimeOffset);
+    return true;
+}
+
 std::vector<sAccuracyReport> cTruthComparison::Reports() const {
     std::lock_guard<std::mutex> lock(mMutex);
     std::vector<sAccuracyReport> reports;

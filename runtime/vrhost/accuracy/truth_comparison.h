@@ -84,6 +84,9 @@ public:
     // A display refresh at host time `refreshTime`.
     void OnDisplayRefresh(double refreshTime);
 
+    // The truth for this update of device `serial`; false for a device it does not know.
+    bool TruthOfUpdate(const std::string& serial, const sPoseUpdate& update, sWorldPose& truth) const;
+
     // One report per body that sent at least one pose, by device index.
     std::vector<sAccuracyReport> Reports() const;
 

@@ -98,6 +98,7 @@ void cHost::LoadDriver(const std::string& folderOrLibrary) {
     if (!mOptions.scenario.empty()) {
         mWorld = std::make_unique<cSimulatedWorld>(mOptions, location.name, *mSettings, *mProperties, *mIOBuffer);
         mServerDriverHost->SetPoseObserver(&mWorld->Truth());
+        if (mPoseCsv) mPoseCsv->SetTruth(&mWorld->Truth());
     }
 
     std::unique_ptr<cDriverLibrary> library = cDriverLibrary::Open(location.library);

@@ -1,0 +1,46 @@
+// Drives a fusion filter from a Lighthouse head's raw data file the way the head
+// device did: the same optical transforms and variances, the factory scales on
+// every IMU sample, and the device's filter resets, judged on the recorded
+// driver times. Every optical row yields an opt_pre and an opt_post filter row,
+// as in the device's own filter file.
+#pragma once
+
+#include "recording_files.h"
+
+#include "fusion/fusion_filter_params.h"
+
+#include <Eigen/Core>
+
+#include <string>
+#include <vector>
+
+namespace halvex::replay {
+
+struct sReplayOptions {
+    sFusionFilterParams params{0.1, 0.01, 1e-8, 1e-8};  // the Lighthouse head's
+    double positionVariance = 1e-6;
+    double orientationVariance = 0.010000000000000002;
+    double opticalLatencyCorrection = 0.0;  // seconds added to every optical event time
+    // What the device seeds the bias states with on every reset: its factory biases.
+    Eigen::Vector3d accelBiasSeed = Eigen::Vector3d::Zero();
+    Eigen::Vector3d gyroBiasSeed = Eigen::Vector3d::Zero();
+};
+
+struct sReplayReset {
+    double driverTime = 0.0;
+    long line = 0;  // raw data line that triggered it
+    std::string reason;
+};
+
+struct sReplayResult {
+    std::vector<sFilterRow> filterRows;  // `line` is the raw data line of the optical row
+    std::vector<sReplayReset> resets;
+};
+
+sReplayResult ReplayRecording(const sRawDataFile& recording, const sReplayOptions& options);
+
+// True when the record shows a filter that has not taken an optical fix since
+// its last reset (position still practically unconstrained).
+bool IsFreshFilter(const sFilterRecord& record);
+
+}  // namespace halvex::replay

@@ -1,0 +1,185 @@
+#include "replay_tool.h"
+
+#include "csv_fields.h"
+#include "device_replay.h"
+#include "filter_comparison.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+namespace halvex::replay {
+namespace {
+
+const char kUsage[] =
+    "usage: halvex_replay [--params accelNoise,gyroNoise,accelBiasWalk,gyroBiasWalk]\n"
+    "                     [--position-variance M2] [--orientation-variance RAD2] [--latency-ms MS]\n"
+    "                     [--accel-bias X,Y,Z] [--gyro-bias X,Y,Z] [--compare deviceN_filter.csv]\n"
+    "                     [--out FILE] deviceN_rawdata.csv\n"
+    "Replays a head's raw data recording through the fusion filter as the device drove it and\n"
+    "writes the filter file (standard output without --out). --latency-ms is added to every\n"
+    "optical event time. The bias seeds are the device's factory biases; with --compare and no\n"
+    "seeds given they are read from the device's filter file.\n";
+
+struct sCommandLine {
+    sReplayOptions options;
+    bool accelSeedGiven = false;
+    bool gyroSeedGiven = false;
+    std::string rawFile;
+    std::string compareFile;
+    std::string outFile;
+};
+
+bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& command, std::string& reason) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option.rfind("--", 0) != 0) {
+            if (!command.rawFile.empty()) {
+                reason = "more than one raw data file given";
+                return false;
+            }
+            command.rawFile = option;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            reason = option + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        double numbers[4] = {};
+        bool ok = true;
+        sReplayOptions& o = command.options;
+        if (option == "--params") {
+            ok = tools::ParseNumberList(value, numbers, 4) && numbers[0] >= 0 && numbers[1] >= 0 && numbers[2] >= 0 &&
+                 numbers[3] >= 0;
+            o.params = sFusionFilterParams{numbers[0], numbers[1], numbers[2], numbers[3]};
+        } else if (option == "--position-variance") {
+            ok = tools::ParseNumber(value, o.positionVariance) && o.positionVariance > 0;
+        } else if (option == "--orientation-variance") {
+            ok = tools::ParseNumber(value, o.orientationVariance) && o.orientationVariance > 0;
+        } else if (option == "--latency-ms") {
+            ok = tools::ParseNumber(value, numbers[0]) && std::isfinite(numbers[0]);
+            o.opticalLatencyCorrection = numbers[0] / 1000.0;
+        } else if (option == "--accel-bias" || option == "--gyro-bias") {
+            ok = tools::ParseNumberList(value, numbers, 3);
+            const Eigen::Vector3d seed(numbers[0], numbers[1], numbers[2]);
+            if (option == "--accel-bias") {
+                o.accelBiasSeed = seed;
+                command.accelSeedGiven = true;
+            } else {
+                o.gyroBiasSeed = seed;
+                command.gyroSeedGiven = true;
+            }
+        } else if (option == "--compare") {
+            command.compareFile = value;
+        } else if (option == "--out") {
+            command.outFile = value;
+        } else {
+            reason = "unknown option " + option;
+            return false;
+        }
+        if (!ok) {
+            reason = "bad value '" + value + "' for " + option;
+            return false;
+        }
+    }
+    if (command.rawFile.empty()) {
+        reason = "no raw data file given";
+        return false;
+    }
+    return true;
+}
+
+bool ReportInputError(const std::string& file, const sInputError& error, std::ostream& messages) {
+    messages << "halvex_replay: " << file;
+    if (error.line > 0) messages << ":" << error.line;
+    messages << ": " << error.reason << "\n";
+    return false;
+}
+
+// The factory biases are not in the raw data file; the device's filter file shows
+// them as the bias states of a fresh filter once the IMU stream is open.
+const sFilterRow* SeedRow(const sRawDataFile& raw, const std::vector<sFilterRow>& recorded) {
+    double firstImu = 0.0;
+    for (const sRawRow& row : raw.rows) {
+        if (row.record.sensorType == kRawSensorImu) {
+            firstImu = row.record.driverTime;
+            break;
+        }
+    }
+    for (const sFilterRow& row : recorded) {
+        if (row.record.driverTime >= firstImu && IsFreshFilter(row.record)) return &row;
+    }
+    return recorded.empty() ? nullptr : &recorded.front();
+}
+
+bool WriteFilterFile(const std::string& path, const std::vector<sFilterRow>& rows, std::ostream& messages) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(nullptr, std::fclose);
+    std::FILE* file = stdout;
+    if (!path.empty()) {
+        owned.reset(std::fopen(path.c_str(), "wb"));
+        file = owned.get();
+        if (file == nullptr) {
+            messages << "halvex_replay: cannot create " << path << "\n";
+            return false;
+        }
+    }
+    bool ok = WriteFilterHeader(file);
+    for (const sFilterRow& row : rows) ok &= WriteLighthouseFilterRow(file, row.record);
+    ok &= std::fflush(file) == 0;
+    if (!ok) messages << "halvex_replay: writing " << (path.empty() ? "standard output" : path) << " failed\n";
+    return ok;
+}
+
+}  // namespace
+
+int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages) {
+    sCommandLine command;
+    std::string reason;
+    if (!ParseCommandLine(args, command, reason)) {
+        messages << "halvex_replay: " << reason << "\n" << kUsage;
+        return 2;
+    }
+
+    sRawDataFile raw;
+    sInputError error;
+    std::ifstream rawIn(command.rawFile, std::ios::binary);
+    if (!rawIn) {
+        messages << "halvex_replay: cannot open " << command.rawFile << "\n";
+        return 2;
+    }
+    if (!ReadRawDataFile(rawIn, raw, error)) return ReportInputError(command.rawFile, error, messages), 2;
+
+    std::vector<sFilterRow> recorded;
+    if (!command.compareFile.empty()) {
+        std::ifstream filterIn(command.compareFile, std::ios::binary);
+        if (!filterIn) {
+            messages << "halvex_replay: cannot open " << command.compareFile << "\n";
+            return 2;
+        }
+        if (!ReadFilterFile(filterIn, recorded, error)) return ReportInputError(command.compareFile, error, messages), 2;
+        const sFilterRow* seed = SeedRow(raw, recorded);
+        if (seed != nullptr && (!command.accelSeedGiven || !command.gyroSeedGiven)) {
+            const double* s = seed->record.state;
+            if (!command.accelSeedGiven) command.options.accelBiasSeed = Eigen::Vector3d(s[10], s[11], s[12]);
+            if (!command.gyroSeedGiven) command.options.gyroBiasSeed = Eigen::Vector3d(s[13], s[14], s[15]);
+            messages << "halvex_replay: bias seeds taken from " << command.compareFile << " line " << seed->line
+                     << "\n";
+        }
+    }
+
+    const sReplayResult result = ReplayRecording(raw, command.options);
+    for (const sReplayReset& reset : result.resets) {
+        if (reset.line == 0) continue;  // the reset that starts every recording
+        messages << "halvex_replay: filter reset at raw data line " << reset.line << " (driverTime "
+                 << std::to_string(reset.driverTime) << "): " << reset.reason << "\n";
+    }
+    if (!WriteFilterFile(command.outFile, result.filterRows, messages)) return 2;
+    if (command.compareFile.empty()) return 0;
+    const sComparison comparison = CompareFilterRows(result.filterRows, recorded);
+    messages << "halvex_replay: " << DescribeComparison(comparison, result, recorded, command.compareFile) << "\n";
+    return comparison.parted ? 1 : 0;
+}
+
+}  // namespace halvex::replay

@@ -11,9 +11,6 @@ namespace {
 constexpr double kImuStaleSeconds = 0.1;
 constexpr double kOpticalHoldSeconds = 2.0;
 constexpr double kOpticalStaleSeconds = 2.0;
-// The IMU thread polls this often; a longer gap between two rows held a poll
-// that read nothing but still judged staleness.
-constexpr double kPollPeriodSeconds = 0.0005;
 // The rigid body's orientation is turned a half turn about y before the IMU offset.
 const Eigen::Quaterniond kAlignment(0.0, 0.0, 1.0, 0.0);
 
@@ -36,7 +33,9 @@ public:
         bool first = true;
         for (const sRawRow& row : recording.rows) {
             const double now = row.record.driverTime;
-            if (!first && now - mPreviousDriverTime > kPollPeriodSeconds) CheckStaleness(now, row.line);
+            // A gap longer than a poll period held a poll that read nothing but
+            // still judged staleness; exactly when, the file does not say.
+            if (!first && now - mPreviousDriverTime > mOptions.pollPeriod) CheckStaleness(now, row.line);
             first = false;
             mPreviousDriverTime = now;
             if (row.record.sensorType == kRawSensorImu) {

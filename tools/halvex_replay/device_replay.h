@@ -24,6 +24,9 @@ struct sReplayOptions {
     // What the device seeds the bias states with on every reset: its factory biases.
     Eigen::Vector3d accelBiasSeed = Eigen::Vector3d::Zero();
     Eigen::Vector3d gyroBiasSeed = Eigen::Vector3d::Zero();
+    // Period of the device's IMU polls that read nothing: the 0.5 ms sleep plus
+    // the wake-up. Where two rows lie further apart, such a poll judged staleness.
+    double pollPeriod = 0.00058;
 };
 
 struct sReplayReset {

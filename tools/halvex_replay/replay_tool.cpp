@@ -16,11 +16,12 @@ const char kUsage[] =
     "usage: halvex_replay [--params accelNoise,gyroNoise,accelBiasWalk,gyroBiasWalk]\n"
     "                     [--position-variance M2] [--orientation-variance RAD2] [--latency-ms MS]\n"
     "                     [--accel-bias X,Y,Z] [--gyro-bias X,Y,Z] [--compare deviceN_filter.csv]\n"
-    "                     [--out FILE] deviceN_rawdata.csv\n"
+    "                     [--poll-period-ms MS] [--out FILE] deviceN_rawdata.csv\n"
     "Replays a head's raw data recording through the fusion filter as the device drove it and\n"
     "writes the filter file (standard output without --out). --latency-ms is added to every\n"
     "optical event time. The bias seeds are the device's factory biases; with --compare and no\n"
-    "seeds given they are read from the device's filter file.\n";
+    "seeds given they are read from the device's filter file. --poll-period-ms (default 0.58):\n"
+    "rows further apart than this had an IMU poll between them that judged staleness.\n";
 
 struct sCommandLine {
     sReplayOptions options;
@@ -61,6 +62,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
         } else if (option == "--latency-ms") {
             ok = tools::ParseNumber(value, numbers[0]) && std::isfinite(numbers[0]);
             o.opticalLatencyCorrection = numbers[0] / 1000.0;
+        } else if (option == "--poll-period-ms") {
+            ok = tools::ParseNumber(value, numbers[0]) && numbers[0] > 0 && numbers[0] < 1000;
+            o.pollPeriod = numbers[0] / 1000.0;
         } else if (option == "--accel-bias" || option == "--gyro-bias") {
             ok = tools::ParseNumberList(value, numbers, 3);
             const Eigen::Vector3d seed(numbers[0], numbers[1], numbers[2]);

@@ -1,8 +1,14 @@
 #include "device_replay.h"
 
+#include "filter_comparison.h"
+
 #include "fusion/fusion_filter.h"
 
 #include <Eigen/Geometry>
+
+#include <algorithm>
+#include <deque>
+#include <vector>
 
 namespace halvex::replay {
 namespace {
@@ -13,6 +19,8 @@ constexpr double kOpticalHoldSeconds = 2.0;
 constexpr double kOpticalStaleSeconds = 2.0;
 // The rigid body's orientation is turned a half turn about y before the IMU offset.
 const Eigen::Quaterniond kAlignment(0.0, 0.0, 1.0, 0.0);
+// How many IMU samples an optical sample may overtake on its way to the filter.
+constexpr size_t kMostOvertaken = 4;
 
 class cReplay {
 public:
@@ -31,23 +39,95 @@ public:
         // The IMU thread resets the filter before it starts the recording thread.
         Reset(0.0, 0, "IMU stream opened");
         bool first = true;
-        for (const sRawRow& row : recording.rows) {
-            const double now = row.record.driverTime;
+        for (const sTimedRow& timed : FeedOrder(recording)) {
+            const sRawRow& row = *timed.row;
+            const double now = timed.time;
             // A gap longer than a poll period held a poll that read nothing but
             // still judged staleness; exactly when, the file does not say.
             if (!first && now - mPreviousDriverTime > mOptions.pollPeriod) CheckStaleness(now, row.line);
             first = false;
             mPreviousDriverTime = now;
             if (row.record.sensorType == kRawSensorImu) {
+                if (mOptions.deviceRows != nullptr) Remember(row);
                 FeedImu(row);
             } else {
-                FeedOptical(row);
+                if (mOptions.deviceRows == nullptr || !FollowDeviceOrder(row)) FeedOptical(row);
+                mBeforeImu.clear();
             }
         }
         return std::move(mResult);
     }
 
 private:
+    struct sTimedRow {
+        const sRawRow* row;
+        double time;  // when it reached the filter, as far as the files tell
+    };
+
+    // Rows in the order they reached the filter. An optical row's driverTime is
+    // taken before the frame thread waits for the filter lock; the device's opt_pre
+    // row is stamped once it holds it, and IMU rows stamped before that went first.
+    std::vector<sTimedRow> FeedOrder(const sRawDataFile& recording) const {
+        std::vector<sTimedRow> order;
+        size_t optical = 0;
+        for (const sRawRow& row : recording.rows) {
+            order.push_back({&row, row.record.driverTime});
+            if (row.record.sensorType != kRawSensorImu) ++optical;
+        }
+        const std::vector<sFilterRow>* device = mOptions.deviceRows;
+        if (device == nullptr || device->size() != 2 * optical) return order;
+        size_t k = 0;
+        for (sTimedRow& timed : order) {
+            if (timed.row->record.sensorType == kRawSensorImu) continue;
+            timed.time = std::max(timed.time, (*device)[2 * k++].record.driverTime);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [](const sTimedRow& a, const sTimedRow& b) { return a.time < b.time; });
+        return order;
+    }
+
+    // The replay as it stood before an IMU row.
+    struct sSnapshot {
+        const sRawRow* row;
+        cFusionFilter filter;
+        double lastImuSampleTime;
+        double lastOpticalSampleTime;
+        size_t resets;
+    };
+
+    void Remember(const sRawRow& row) {
+        if (mBeforeImu.size() == kMostOvertaken) mBeforeImu.pop_front();
+        mBeforeImu.push_back({&row, mFilter, mLastImuSampleTime, mLastOpticalSampleTime, mResult.resets.size()});
+    }
+
+    sFilterRecord Record(const cFusionFilter& filter, double driverTime, int type) const {
+        const Eigen::Matrix<double, 18, 1> diagonal = filter.mCovariance.diagonal();
+        return MakeFilterRecord(driverTime, type, filter.mState.data(), diagonal.data());
+    }
+
+    // When the device's opt_pre row for this optical sample shows the filter as it
+    // stood before the last few IMU rows, the sample overtook them: replay it there.
+    bool FollowDeviceOrder(const sRawRow& row) {
+        const size_t index = mResult.filterRows.size();
+        if (index >= mOptions.deviceRows->size()) return false;
+        const sFilterRecord& expected = (*mOptions.deviceRows)[index].record;
+        if (RowsAgree(Record(mFilter, 0.0, FilterRow_OptPre), expected)) return false;
+        for (size_t j = mBeforeImu.size(); j-- > 0;) {
+            if (!RowsAgree(Record(mBeforeImu[j].filter, 0.0, FilterRow_OptPre), expected)) continue;
+            std::deque<sSnapshot> overtaken(mBeforeImu.begin() + static_cast<std::ptrdiff_t>(j), mBeforeImu.end());
+            const sSnapshot& at = overtaken.front();
+            mFilter = at.filter;
+            mLastImuSampleTime = at.lastImuSampleTime;
+            mLastOpticalSampleTime = at.lastOpticalSampleTime;
+            mResult.resets.resize(at.resets);
+            FeedOptical(row);
+            for (const sSnapshot& imu : overtaken) FeedImu(*imu.row);
+            ++mResult.reordered;
+            return true;
+        }
+        return false;
+    }
+
     void Reset(double now, long line, const char* reason) {
         mFilter = cFusionFilter(mOptions.params);
         mFilter.SeedBiases(mOptions.accelBiasSeed, mOptions.gyroBiasSeed);
@@ -100,8 +180,7 @@ private:
     }
 
     void PushRow(double driverTime, int type, long line) {
-        const Eigen::Matrix<double, 18, 1> diagonal = mFilter.mCovariance.diagonal();
-        mResult.filterRows.push_back({MakeFilterRecord(driverTime, type, mFilter.mState.data(), diagonal.data()), line});
+        mResult.filterRows.push_back({Record(mFilter, driverTime, type), line});
     }
 
     const sReplayOptions mOptions;
@@ -113,6 +192,7 @@ private:
     double mLastImuSampleTime = 0.0;
     double mLastOpticalSampleTime = 0.0;
     double mPreviousDriverTime = 0.0;
+    std::deque<sSnapshot> mBeforeImu;  // since the last optical row
     sReplayResult mResult;
 };
 

@@ -27,6 +27,10 @@ struct sReplayOptions {
     // Period of the device's IMU polls that read nothing: the 0.5 ms sleep plus
     // the wake-up. Where two rows lie further apart, such a poll judged staleness.
     double pollPeriod = 0.00058;
+    // The device's own filter rows, when known. An IMU sample read just before an
+    // optical sample may reach the filter after it (the threads race for the filter
+    // lock); where these rows show that order, the replay follows it.
+    const std::vector<sFilterRow>* deviceRows = nullptr;
 };
 
 struct sReplayReset {
@@ -38,6 +42,7 @@ struct sReplayReset {
 struct sReplayResult {
     std::vector<sFilterRow> filterRows;  // `line` is the raw data line of the optical row
     std::vector<sReplayReset> resets;
+    size_t reordered = 0;  // optical samples the device's rows showed ahead of recorded IMU samples
 };
 
 sReplayResult ReplayRecording(const sRawDataFile& recording, const sReplayOptions& options);

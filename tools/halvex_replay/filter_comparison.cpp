@@ -31,7 +31,22 @@ std::string Number(double value) {
     return text;
 }
 
+// The first column (after driverTime) where the two differ, or -1.
+int FirstDifference(const sFilterRecord& a, const sFilterRecord& b, double tolerance, double& largest) {
+    for (int c = 1; c < static_cast<int>(sFilterRecord::kValueCount); ++c) {
+        const double d = Difference(Value(a, c), Value(b, c));
+        if (d > tolerance) return c;
+        largest = std::max(largest, d);
+    }
+    return -1;
+}
+
 }  // namespace
+
+bool RowsAgree(const sFilterRecord& a, const sFilterRecord& b, double tolerance) {
+    double largest = 0.0;
+    return FirstDifference(a, b, tolerance, largest) < 0;
+}
 
 sComparison CompareFilterRows(const std::vector<sFilterRow>& replayed, const std::vector<sFilterRow>& recorded,
                               double tolerance) {
@@ -39,15 +54,12 @@ sComparison CompareFilterRows(const std::vector<sFilterRow>& replayed, const std
     const size_t common = std::min(replayed.size(), recorded.size());
     for (size_t i = 0; i < common; ++i) {
         double largest = 0.0;
-        for (int c = 1; c < static_cast<int>(sFilterRecord::kValueCount); ++c) {
-            const double d = Difference(Value(replayed[i].record, c), Value(recorded[i].record, c));
-            if (d > tolerance) {
-                result.parted = true;
-                result.partIndex = i;
-                result.column = c;
-                return result;
-            }
-            largest = std::max(largest, d);
+        const int column = FirstDifference(replayed[i].record, recorded[i].record, tolerance, largest);
+        if (column >= 0) {
+            result.parted = true;
+            result.partIndex = i;
+            result.column = column;
+            return result;
         }
         result.largestDifference = std::max(result.largestDifference, largest);
         ++result.agreeing;

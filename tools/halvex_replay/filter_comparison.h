@@ -18,6 +18,9 @@ struct sComparison {
     double largestDifference = 0.0;  // relative, over the agreeing rows
 };
 
+// All values but the driverTime agree to `tolerance` (relative, or absolute near 0).
+bool RowsAgree(const sFilterRecord& a, const sFilterRecord& b, double tolerance = 1e-9);
+
 // Values agree when they differ by at most `tolerance` relative (or absolute near 0).
 // The driverTime column is not compared: the device stamps its rows a little later.
 sComparison CompareFilterRows(const std::vector<sFilterRow>& replayed, const std::vector<sFilterRow>& recorded,

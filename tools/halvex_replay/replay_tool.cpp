@@ -173,7 +173,12 @@ int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages
         }
     }
 
+    if (!command.compareFile.empty()) command.options.deviceRows = &recorded;
     const sReplayResult result = ReplayRecording(raw, command.options);
+    if (result.reordered > 0)
+        messages << "halvex_replay: " << result.reordered
+                 << " optical samples reached the device's filter ahead of IMU samples recorded before them;"
+                    " the replay follows the device's order there\n";
     for (const sReplayReset& reset : result.resets) {
         if (reset.line == 0) continue;  // the reset that starts every recording
         messages << "halvex_replay: filter reset at raw data line " << reset.line << " (driverTime "

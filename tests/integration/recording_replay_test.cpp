@@ -70,14 +70,17 @@ std::vector<halvex::replay::sFilterRow> ReadFilter(const fs::path& path) {
 }
 
 TEST(RecordingReplay, ASessionReplaysToTheDevicesOwnFilterRows) {
+#if defined(_WIN32)
+    // The runtime's device 1 would record into, and the test delete from, the real
+    // ProgramData log folder.
+    GTEST_SKIP() << "records only where the log folder can be redirected";
+#endif
     const fs::path artifacts = fs::u8path(HALVEX_TEST_ARTIFACTS);
     const fs::path recording = artifacts / "recording";
     fs::remove_all(recording);
     fs::create_directories(recording);
-#if !defined(_WIN32)
     const fs::path state = fs::temp_directory_path() / ("halvex-replay-" + std::to_string(std::random_device{}()));
     SetEnvironment("XDG_STATE_HOME", state.string());
-#endif
     const sRecordedSession session = RecordSession("Standard", artifacts / "poses-Standard.csv", true);
     fs::copy_file(session.rawData, recording / "device1_rawdata.csv", fs::copy_options::overwrite_existing);
     fs::copy_file(session.filter, recording / "device1_filter.csv", fs::copy_options::overwrite_existing);
@@ -131,10 +134,8 @@ TEST(RecordingReplay, ASessionReplaysToTheDevicesOwnFilterRows) {
         if (distance > 0.0) ++differing;
     }
     EXPECT_GT(differing, own.size() / 2);
-#if !defined(_WIN32)
     std::error_code ignored;
     fs::remove_all(state, ignored);
-#endif
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <Eigen/Geometry>
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <vector>
 
@@ -21,6 +22,18 @@ constexpr double kOpticalStaleSeconds = 2.0;
 const Eigen::Quaterniond kAlignment(0.0, 0.0, 1.0, 0.0);
 // How many IMU samples an optical sample may overtake on its way to the filter.
 constexpr size_t kMostOvertaken = 4;
+
+// The device records every sample as received but feeds its filter only these.
+bool ImuUsable(const sRawRecord& r) {
+    return std::isfinite(r.eventTime) && std::isfinite(r.tx) && std::isfinite(r.ty) && std::isfinite(r.tz) &&
+           std::isfinite(r.rx) && std::isfinite(r.ry) && std::isfinite(r.rz);
+}
+
+bool OpticalUsable(const sRawRecord& r) {
+    const double norm2 = r.rw * r.rw + r.rx * r.rx + r.ry * r.ry + r.rz * r.rz;
+    return std::isfinite(norm2) && norm2 > 0.0 && std::isfinite(r.tx) && std::isfinite(r.ty) && std::isfinite(r.tz) &&
+           std::isfinite(r.eventTime);
+}
 
 class cReplay {
 public:
@@ -51,7 +64,8 @@ public:
                 if (mOptions.deviceRows != nullptr) Remember(row);
                 FeedImu(row);
             } else {
-                if (mOptions.deviceRows == nullptr || !FollowDeviceOrder(row)) FeedOptical(row);
+                if (mOptions.deviceRows == nullptr || !OpticalUsable(row.record) || !FollowDeviceOrder(row))
+                    FeedOptical(row);
                 mBeforeImu.clear();
             }
         }
@@ -72,13 +86,13 @@ private:
         size_t optical = 0;
         for (const sRawRow& row : recording.rows) {
             order.push_back({&row, row.record.driverTime});
-            if (row.record.sensorType != kRawSensorImu) ++optical;
+            if (row.record.sensorType != kRawSensorImu && OpticalUsable(row.record)) ++optical;
         }
         const std::vector<sFilterRow>* device = mOptions.deviceRows;
         if (device == nullptr || device->size() != 2 * optical) return order;
         size_t k = 0;
         for (sTimedRow& timed : order) {
-            if (timed.row->record.sensorType == kRawSensorImu) continue;
+            if (timed.row->record.sensorType == kRawSensorImu || !OpticalUsable(timed.row->record)) continue;
             timed.time = std::max(timed.time, (*device)[2 * k++].record.driverTime);
         }
         std::stable_sort(order.begin(), order.end(),
@@ -131,6 +145,8 @@ private:
     void Reset(double now, long line, const char* reason) {
         mFilter = cFusionFilter(mOptions.params);
         mFilter.SeedBiases(mOptions.accelBiasSeed, mOptions.gyroBiasSeed);
+        // Until the new filter submits a pose there is no IMU time to judge.
+        mLastImuSampleTime = 0.0;
         mResult.resets.push_back({now, line, reason});
     }
 
@@ -138,6 +154,7 @@ private:
 
     void FeedImu(const sRawRow& row) {
         const sRawRecord& r = row.record;
+        if (!ImuUsable(r)) return;
         const double accel[3] = {r.tx * mAccelScale[0], r.ty * mAccelScale[1], r.tz * mAccelScale[2]};
         const double gyro[3] = {r.rx * mGyroScale[0], r.ry * mGyroScale[1], r.rz * mGyroScale[2]};
         if (r.eventTime - mFilter.mLastImuTime <= 0.0) Reset(r.driverTime, row.line, "negative IMU dt");
@@ -152,6 +169,7 @@ private:
 
     void FeedOptical(const sRawRow& row) {
         const sRawRecord& r = row.record;
+        if (!OpticalUsable(r)) return;
         const Eigen::Quaterniond received(r.rw, r.rx, r.ry, r.rz);
         Eigen::Isometry3d opticalPose = Eigen::Isometry3d::Identity();
         opticalPose.linear() = (received * kAlignment).toRotationMatrix();
@@ -171,8 +189,12 @@ private:
     }
 
     void CheckStaleness(double now, long line) {
+        if (!mFilter.IsFinite()) {
+            Reset(now, line, "filter state no longer finite");
+            return;
+        }
         if (!Running()) return;
-        if (now - mLastImuSampleTime > kImuStaleSeconds) {
+        if (mLastImuSampleTime > 0.0 && now - mLastImuSampleTime > kImuStaleSeconds) {
             Reset(now, line, "stale IMU data");
         } else if (now - mLastOpticalSampleTime > kOpticalStaleSeconds) {
             Reset(now, line, "stale optical data");

@@ -80,8 +80,9 @@ bool ParseRawRow(const std::string& line, sRawRecord& record, std::string& reaso
         reason = "sensor '" + fields[2] + "' is neither imu nor opt";
         return false;
     }
-    if (!std::isfinite(values[0]) || !std::isfinite(values[1])) {
-        reason = "driverTime and eventTime must be finite";
+    // The driver's own clock; sample values and times are recorded as received.
+    if (!std::isfinite(values[0])) {
+        reason = "driverTime must be finite";
         return false;
     }
     record = sRawRecord{values[0], values[1], values[2], values[3], values[4],

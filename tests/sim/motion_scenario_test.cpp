@@ -1,9 +1,12 @@
 #include "sim/motion_scenario.h"
+#include "sim/offset_motion.h"
+#include "sim/tracking_geometry.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace sim {
 namespace {
@@ -43,25 +46,51 @@ TEST(MotionScenario, SameNameAndSeedGiveTheSameMotionAndOtherSeedsDiffer) {
 }
 
 // The derivatives must be those of the pose itself, or an IMU built on them lies.
-TEST(MotionScenario, RatesAreTheDerivativesOfThePose) {
+void ExpectRatesAreDerivativesOfThePose(const cMotionScenario& motion, const std::string& label) {
     const double h = 1e-5;
+    for (double t = 1000.0; t < 1020.0; t += 0.37) {
+        const sMotionState s = motion.At(t);
+        const sMotionState before = motion.At(t - h);
+        const sMotionState after = motion.At(t + h);
+        EXPECT_NEAR(s.orientation.norm(), 1.0, 1e-12);
+        const Eigen::Vector3d velocity = (after.position - before.position) / (2 * h);
+        const Eigen::Vector3d acceleration = (after.velocity - before.velocity) / (2 * h);
+        const Eigen::Vector3d bodyRate = BodyRotationBetween(before.orientation, after.orientation) / (2 * h);
+        ASSERT_LT((velocity - s.velocity).norm(), 1e-5 * (1.0 + s.velocity.norm())) << label << " t " << t;
+        ASSERT_LT((acceleration - s.acceleration).norm(), 1e-4 * (1.0 + s.acceleration.norm())) << label << " t " << t;
+        ASSERT_LT((bodyRate - s.angularVelocity).norm(), 1e-5 * (1.0 + s.angularVelocity.norm())) << label << " t " << t;
+    }
+}
+
+TEST(MotionScenario, RatesAreTheDerivativesOfThePose) {
     for (const std::string& name : cMotionScenario::Names()) {
-        const auto scenario = cMotionScenario::Create(name, 2);
-        for (double t = 1000.0; t < 1020.0; t += 0.37) {
-            const sMotionState s = scenario->At(t);
-            const sMotionState before = scenario->At(t - h);
-            const sMotionState after = scenario->At(t + h);
-            EXPECT_NEAR(s.orientation.norm(), 1.0, 1e-12);
-            const Eigen::Vector3d velocity = (after.position - before.position) / (2 * h);
-            const Eigen::Vector3d acceleration = (after.velocity - before.velocity) / (2 * h);
-            const Eigen::Vector3d bodyRate =
-                BodyRotationBetween(before.orientation, after.orientation) / (2 * h);
-            ASSERT_LT((velocity - s.velocity).norm(), 1e-5 * (1.0 + s.velocity.norm())) << name << " t " << t;
-            ASSERT_LT((acceleration - s.acceleration).norm(), 1e-4 * (1.0 + s.acceleration.norm()))
-                << name << " t " << t;
-            ASSERT_LT((bodyRate - s.angularVelocity).norm(), 1e-5 * (1.0 + s.angularVelocity.norm()))
-                << name << " t " << t;
-        }
+        ExpectRatesAreDerivativesOfThePose(*cMotionScenario::Create(name, 2), name);
+    }
+}
+
+// A simulated WMR headset's IMU is the scenario moved onto the head frame: lever-arm
+// velocity and acceleration, and a rate in the frame's own axes, or the fused head
+// drifts from the optical one.
+TEST(OffsetMotion, RatesAreTheDerivativesOfTheMovedFrame) {
+    for (const std::string& name : cMotionScenario::Names()) {
+        const cOffsetMotion moved(cMotionScenario::Create(name, 2), HeadsetImuToHead().inverse());
+        ExpectRatesAreDerivativesOfThePose(moved, name);
+    }
+}
+
+TEST(OffsetMotion, FrameIsWhereTheTrackingGeometryPutsTheHead) {
+    const auto imu = cMotionScenario::Create("head-turns", 2);
+    const cOffsetMotion head(cMotionScenario::Create("head-turns", 2), HeadsetImuToHead().inverse());
+    const Eigen::Isometry3d alignment(WorldFromTracking());
+    for (double t : {0.5, 3.25, 1234.5}) {
+        // What the runtime shows for a WMR head (identity driver-from-head), brought back to tracking space.
+        const Eigen::Isometry3d shown =
+            alignment.inverse() * WorldPoseOfRigidBody(StreamedRigidBodyPose(imu->At(t)), Eigen::Isometry3d::Identity());
+        const sMotionState s = head.At(t);
+        EXPECT_LT((s.position - shown.translation()).norm(), 1e-12) << t;
+        EXPECT_LT(s.orientation.angularDistance(Eigen::Quaterniond(shown.rotation())), 1e-9) << t;
+        // A lever of a few centimetres: the head frame is not the scenario's own.
+        EXPECT_GT((s.position - imu->At(t).position).norm(), 0.03) << t;
     }
 }
 

@@ -49,11 +49,6 @@ sSession StartSession(const std::string& trackingType, bool controllers, vrhost:
     return session;
 }
 
-bool BecameValid(vrhost::cHost& host, double seconds = 10.0) {
-    return RunUntil(host, [&] { return CountLinesContaining(host.Log(), "halvex-head-w mRigidBodyId=3 Pose becoming valid") >= 1; },
-                    seconds);
-}
-
 // Deactivates the device directly, as the runtime does, and tells how long it took.
 double DeactivateSeconds(vrhost::cHost& host, const std::string& serial) {
     auto* device = static_cast<cIHalvexDevice*>(host.ServerDriverHost().Device(IndexOf(host, serial)));
@@ -85,6 +80,11 @@ TEST(Wmr, SilentOrMissingHeadsetNeverHoldsUpDeactivate) {
 }
 
 #ifndef _WIN32
+
+bool BecameValid(vrhost::cHost& host, double seconds = 10.0) {
+    return RunUntil(host, [&] { return CountLinesContaining(host.Log(), "halvex-head-w mRigidBodyId=3 Pose becoming valid") >= 1; },
+                    seconds);
+}
 
 TEST(Wmr, FusedHeadAndDirectControllersTrackTheTruth) {
     sSession session = StartSession("Standard", /*controllers=*/true);

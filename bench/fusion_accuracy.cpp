@@ -1,10 +1,12 @@
 // Tracking accuracy of the head filter on simulated motion: the fused state and
 // the newest optical pose (what a device without fusion reports) are compared,
-// at every IMU sample after a settling time, with the truth at that moment.
+// at every IMU sample after a settling time, with the truth at that moment. The
+// sensors follow a profile (sim/sensor_profile.h): ideal or realistic.
 #include "fusion/fusion_filter.h"
 #include "sim/imu_model.h"
 #include "sim/motion_scenario.h"
 #include "sim/optical_model.h"
+#include "sim/sensor_profile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +23,32 @@ struct sOptions {
     double opticalRate = 120.0;
     double seconds = 60.0;
     uint32_t seed = 1;
+    sim::eSensorProfile profile = sim::eSensorProfile::Ideal;
+    std::vector<std::string> without;  // error sources of the profile left out
 };
+
+// The realistic profile's error sources, each of which --without can leave out,
+// so that what a table shows can be traced to its cause.
+const char* const kErrorSources[] = {"bias-walk", "sensor-error", "calibration", "imu-jitter",
+                                     "stamp", "frame-jitter", "occlusion"};
+
+void LeaveOut(const std::string& source, sim::sSensorProfile& p) {
+    if (source == "bias-walk") {
+        p.imu.accelBiasWalk = p.imu.gyroBiasWalk = 0.0;
+    } else if (source == "sensor-error") {
+        p.imu.accelSensorError = p.imu.gyroSensorError = Eigen::Matrix3d::Identity();
+    } else if (source == "calibration") {
+        p.imuToHeadError = Eigen::Isometry3d::Identity();
+    } else if (source == "imu-jitter") {
+        p.imu.sampleTimeJitter = 0.0;
+    } else if (source == "stamp") {
+        p.optical.latencyStampError = p.optical.latencyJitter = 0.0;
+    } else if (source == "frame-jitter") {
+        p.optical.frameTimeJitter = 0.0;
+    } else if (source == "occlusion") {
+        p.optical.occlusionProbability = 0.0;
+    }
+}
 
 // Lighthouse head values.
 constexpr halvex::sFusionFilterParams kFilterParams{0.1, 0.01, 1e-8, 1e-8};
@@ -62,11 +89,22 @@ struct sScenarioResult {
 
 sScenarioResult RunScenario(const std::string& name, const sOptions& options) {
     const auto scenario = sim::cMotionScenario::Create(name, options.seed);
-    const sim::cImuModel imu(*scenario, sim::sImuModelParams(), options.seed);
-    sim::sOpticalModelParams opticalParams;
+    sim::sSensorProfile sensors = sim::MakeSensorProfile(options.profile, options.seed);
+    for (const std::string& source : options.without) LeaveOut(source, sensors);
+    const sim::cImuModel imu(*scenario, sensors.imu, options.seed);
+    sim::sOpticalModelParams opticalParams = sensors.optical;
     opticalParams.rate = options.opticalRate;
     opticalParams.latency = options.opticalLatencyMs / 1000.0;
     const sim::cOpticalModel optical(*scenario, opticalParams, options.seed);
+    // A miscalibrated IMU-to-head transform: the optical pose, turned into the IMU
+    // frame with the published transform, lands this far from the true IMU frame.
+    // The head is where the mocap sees it, so that is the truth the filter should show.
+    const Eigen::Isometry3d measuredFromTrue = sensors.imuToHeadError.inverse();
+    const auto measured = [&](const Eigen::Vector3d& p, const Eigen::Quaterniond& q, Eigen::Vector3d& position,
+                              Eigen::Quaterniond& orientation) {
+        position = p + q * measuredFromTrue.translation();
+        orientation = (q * Eigen::Quaterniond(measuredFromTrue.rotation())).normalized();
+    };
 
     // Far from zero, as driver time is, so large time stamps are exercised.
     const double start = 1000.0;
@@ -85,6 +123,7 @@ sScenarioResult RunScenario(const std::string& name, const sOptions& options) {
         const sim::sImuSample sample = imu.Sample(i);
         while (nextFrame.deliveryTime <= sample.time) {
             if (!nextFrame.dropped) {
+                measured(nextFrame.position, nextFrame.orientation, nextFrame.position, nextFrame.orientation);
                 const double position[3] = {nextFrame.position.x(), nextFrame.position.y(),
                                             nextFrame.position.z()};
                 const Eigen::Quaterniond& q = nextFrame.orientation;
@@ -99,7 +138,8 @@ sScenarioResult RunScenario(const std::string& name, const sOptions& options) {
         filter.AddImuSample(sample.accelerometer.data(), sample.gyroscope.data(), sample.time);
 
         if (sample.time < start + settle || !haveOptical || filter.mLastOpticalTime == 0.0) continue;
-        const sim::sMotionState truth = scenario->At(sample.time);
+        sim::sMotionState truth = scenario->At(sample.trueTime);
+        measured(truth.position, truth.orientation, truth.position, truth.orientation);
         fused.Add(filter.Position(), filter.Orientation(), truth);
         opticalOnly.Add(newestOptical.position, newestOptical.orientation, truth);
     }
@@ -119,6 +159,22 @@ bool ParseOptions(int argc, char** argv, sOptions& options) {
         if (i + 1 >= argc) {
             std::fprintf(stderr, "fusion_accuracy: %s needs a value\n", flag.c_str());
             return false;
+        }
+        if (flag == "--profile") {
+            if (!sim::ParseSensorProfile(argv[++i], options.profile)) {
+                std::fprintf(stderr, "fusion_accuracy: --profile: expected ideal or realistic, got '%s'\n", argv[i]);
+                return false;
+            }
+            continue;
+        }
+        if (flag == "--without") {
+            const std::string source = argv[++i];
+            if (std::find(std::begin(kErrorSources), std::end(kErrorSources), source) == std::end(kErrorSources)) {
+                std::fprintf(stderr, "fusion_accuracy: --without: unknown error source '%s'\n", source.c_str());
+                return false;
+            }
+            options.without.push_back(source);
+            continue;
         }
         char* end = nullptr;
         const char* text = argv[++i];
@@ -155,11 +211,15 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: fusion_accuracy [--optical-latency-ms 12] [--optical-rate 120] "
-                     "[--seconds 60] [--seed 1]\n");
+                     "[--seconds 60] [--seed 1] [--profile ideal|realistic] [--without SOURCE]...\n"
+                     "sources: bias-walk sensor-error calibration imu-jitter stamp frame-jitter occlusion\n");
         return 2;
     }
-    std::printf("IMU 1000 Hz, optical %g Hz with %g ms latency, %g s per scenario, seed %u\n\n",
-                options.opticalRate, options.opticalLatencyMs, options.seconds, options.seed);
+    std::printf("%s sensors: IMU 1000 Hz, optical %g Hz with %g ms latency, %g s per scenario, seed %u\n\n",
+                sim::SensorProfileName(options.profile), options.opticalRate, options.opticalLatencyMs,
+                options.seconds, options.seed);
+    for (const std::string& source : options.without) std::printf("without %s\n", source.c_str());
+    if (!options.without.empty()) std::printf("\n");
     std::printf("%-12s %-13s %12s %12s %13s %13s\n", "scenario", "estimator", "pos RMS mm",
                 "pos p99 mm", "ori RMS deg", "ori p99 deg");
 

@@ -9,6 +9,10 @@ namespace sim {
 // Independent noise streams of one seed, addressed by sample or frame index.
 constexpr uint64_t kImuNoiseStream = 1;
 constexpr uint64_t kOpticalNoiseStream = 2;
+constexpr uint64_t kImuBiasWalkStream = 3;
+constexpr uint64_t kOcclusionStream = 4;
+constexpr uint64_t kSensorErrorStream = 5;
+constexpr uint64_t kOpticalTimingStream = 6;
 uint64_t StreamSeed(uint32_t seed, uint64_t stream, int64_t index);
 
 class cSeededRandom {

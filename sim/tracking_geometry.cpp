@@ -20,9 +20,10 @@ Eigen::Isometry3d ToIsometry(const Eigen::Vector3d& position, const Eigen::Quate
     return pose;
 }
 
-Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu) {
+Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu, const Eigen::Isometry3d& imuToHeadError) {
     const Eigen::Isometry3d alignment(WorldFromTracking());
-    return ToIsometry(imu.position, imu.orientation) * HeadsetImuToHead().inverse() * alignment.inverse();
+    const Eigen::Isometry3d trueImuToHead = HeadsetImuToHead() * imuToHeadError;
+    return ToIsometry(imu.position, imu.orientation) * trueImuToHead.inverse() * alignment.inverse();
 }
 
 Eigen::Isometry3d WorldPoseOfRigidBody(const Eigen::Isometry3d& rigidBody, const Eigen::Isometry3d& driverFromHead) {

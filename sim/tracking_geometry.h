@@ -32,8 +32,10 @@ Eigen::Isometry3d HeadsetImuToHead();
 // The scenario's seed for a rigid body, so bodies move differently but reproducibly.
 uint32_t SeedForRigidBody(int32_t rigidBodyId);
 
-// The rigid-body pose a mocap server streams (noise-free) for the IMU motion `imu`.
-Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu);
+// The rigid-body pose a mocap server streams (noise-free) for the IMU motion `imu`,
+// for a headset whose true IMU-to-head transform is HeadsetImuToHead() * `imuToHeadError`.
+Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu,
+                                        const Eigen::Isometry3d& imuToHeadError = Eigen::Isometry3d::Identity());
 
 // The head pose a runtime shows for that rigid body: A * R * A * driverFromHead.
 Eigen::Isometry3d WorldPoseOfRigidBody(const Eigen::Isometry3d& rigidBody, const Eigen::Isometry3d& driverFromHead);

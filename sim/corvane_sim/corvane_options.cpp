@@ -43,8 +43,10 @@ std::string Usage() {
     return "usage: corvane_sim [--address 127.x.y.z] [--port N] [--rate HZ] [--latency-ms MS]\n"
            "                   [--rigid-body ID[:SCENARIO]]... [--unicast|--multicast]\n"
            "                   [--duration SECONDS] [--untracked-every N] [--silent] [--control-stdin]\n"
+           "                   [--profile ideal|realistic]\n"
            "Serves simulated rigid bodies on a loopback address until the duration (default 3600 s)\n"
-           "has passed or Ctrl+C. Scenarios default to \"still\".\n"
+           "has passed or Ctrl+C. Scenarios default to \"still\". The sensor profile (default ideal)\n"
+           "sets the optical noise, dropouts and, realistic, stamp errors and occlusion bursts.\n"
            "--silent: accept connections but never stream. --control-stdin: read fault commands from\n"
            "standard input, one a line: silence SECONDS, garbage COUNT, nan-frames COUNT, absurd-count COUNT.\n";
 }
@@ -144,6 +146,12 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             options->silent = true;
         } else if (name == "--control-stdin") {
             options->controlStdin = true;
+        } else if (name == "--profile") {
+            if (!value(&text)) return false;
+            if (!sim::ParseSensorProfile(text, options->profile)) {
+                *error = "--profile: expected ideal or realistic, got \"" + text + "\"";
+                return false;
+            }
         } else {
             *error = "unknown option \"" + name + "\"";
             return false;

@@ -1,6 +1,8 @@
 // Command line of corvane_sim.
 #pragma once
 
+#include "sim/sensor_profile.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@ struct sOptions {
     int untrackedEvery = 0;
     bool silent = false;        // accepts connections and answers, never streams
     bool controlStdin = false;  // fault commands on standard input (fault_commands.h)
+    sim::eSensorProfile profile = sim::eSensorProfile::Ideal;
     bool help = false;
 };
 

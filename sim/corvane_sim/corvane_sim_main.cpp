@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     config.untrackedEvery = options.untrackedEvery;
     tessaly::server::cMocapServer server(config);
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies) {
-        server.SetRigidBodyMotion(body.id, corvane_sim::ScenarioRigidBodyMotion(body.scenario, body.id));
+        server.SetRigidBodyMotion(body.id,
+                                  corvane_sim::ScenarioRigidBodyMotion(body.scenario, body.id, options.profile, options.rateHz));
     }
     server.SetEventLog([](const std::string& line) {
         std::printf("corvane_sim: %s\n", line.c_str());
@@ -75,10 +76,10 @@ int main(int argc, char** argv) {
             }
         });
     }
-    std::printf("corvane_sim: serving %zu rigid bodies on %s (%s) at %.1f Hz, latency %.1f ms, for %.0f s\n",
+    std::printf("corvane_sim: serving %zu rigid bodies on %s (%s) at %.1f Hz, latency %.1f ms, %s sensors, for %.0f s\n",
                 options.rigidBodies.size(), server.DiscoveryEntry().c_str(),
                 options.multicast ? "multicast" : "unicast", options.rateHz, options.latencyMs,
-                options.durationSeconds);
+                sim::SensorProfileName(options.profile), options.durationSeconds);
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies)
         std::printf("corvane_sim:   rigid body %d: %s\n", body.id, body.scenario.c_str());
     std::fflush(stdout);

@@ -7,13 +7,34 @@
 
 namespace corvane_sim {
 
-tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scenario, int32_t id) {
-    std::shared_ptr<const sim::cMotionScenario> motion =
-        sim::cMotionScenario::Create(scenario, sim::SeedForRigidBody(id));
-    if (!motion) return {};
-    return [motion](double exposureSeconds) {
+namespace {
+
+// The optical model keeps a reference to its scenario: both live together.
+struct sOpticalView {
+    std::unique_ptr<sim::cMotionScenario> motion;
+    std::unique_ptr<sim::cOpticalModel> optical;
+    Eigen::Isometry3d imuToHeadError;
+};
+
+}  // namespace
+
+tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scenario, int32_t id,
+                                                         sim::eSensorProfile profile, double rateHz) {
+    const uint32_t seed = sim::SeedForRigidBody(id);
+    auto view = std::make_shared<sOpticalView>();
+    view->motion = sim::cMotionScenario::Create(scenario, seed);
+    if (!view->motion) return {};
+    sim::sSensorProfile sensors = sim::MakeSensorProfile(profile, seed);
+    sensors.optical.rate = rateHz;
+    view->optical = std::make_unique<sim::cOpticalModel>(*view->motion, sensors.optical, seed);
+    view->imuToHeadError = sensors.imuToHeadError;
+    return [view](double exposureSeconds) {
+        const sim::sOpticalFrame frame = view->optical->FrameAtStamp(exposureSeconds);
+        sim::sMotionState seen;
+        seen.position = frame.position;
+        seen.orientation = frame.orientation;
         // The scenario moves the body's IMU frame; the mocap system sees the rigid body.
-        const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(motion->At(exposureSeconds));
+        const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(seen, view->imuToHeadError);
         const Eigen::Quaterniond q(body.rotation());
         tessaly::server::sRigidBodyPose pose;
         for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);
@@ -21,6 +42,7 @@ tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scen
         pose.orientation[1] = static_cast<float>(q.y());
         pose.orientation[2] = static_cast<float>(q.z());
         pose.orientation[3] = static_cast<float>(q.w());
+        pose.tracked = !frame.dropped;
         return pose;
     };
 }

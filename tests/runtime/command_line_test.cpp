@@ -64,10 +64,11 @@ TEST(CommandLineTest, ScenarioAndImuOptions) {
     std::string error;
     ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--scenario", "walk", "--imu-delay=2.5", "--imu-gyro-bias",
                                           "0.1,-0.2,3e-3", "--imu-gyro-scale=1,2,0.5", "--imu-accel-bias", "0,0,0",
-                                          "--imu-accel-scale", "-1,1,1.5"},
+                                          "--imu-accel-scale", "-1,1,1.5", "--profile", "realistic"},
                                          line, error))
         << error;
     EXPECT_EQ(line.host.scenario, "walk");
+    EXPECT_EQ(line.host.sensorProfile, sim::eSensorProfile::Realistic);
     EXPECT_DOUBLE_EQ(line.host.imuDelaySeconds, 2.5);
     const vrhost::sImuCalibrationOptions& c = line.host.imuCalibration;
     EXPECT_EQ(c.gyroBias.value_or(vrhost::Vector3{}), (vrhost::Vector3{0.1, -0.2, 3e-3}));
@@ -88,6 +89,8 @@ TEST(CommandLineTest, ScenarioAndImuOptions) {
     EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--imu-delay", "-1"}, line, error));
     EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--scenario", "jog"}, line, error));
     EXPECT_EQ(error, "unknown scenario \"jog\" (known: still|head-turns|walk|fast)");
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--profile", "perfect"}, line, error));
+    EXPECT_EQ(error, "unknown sensor profile \"perfect\" (known: ideal, realistic)");
 }
 
 TEST(CommandLineTest, DisplayPredictionAndDirectPosePrediction) {

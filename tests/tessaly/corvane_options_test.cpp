@@ -16,10 +16,11 @@ TEST(CorvaneSimOptions, DefaultsAndFullCommandLine) {
     EXPECT_EQ(o.address, "127.0.0.1");
     EXPECT_FALSE(o.multicast);
     EXPECT_GT(o.durationSeconds, 0.0) << "never runs without end";
+    EXPECT_EQ(o.profile, sim::eSensorProfile::Ideal);
 
     ASSERT_TRUE(ParseOptions({"--address", "127.0.0.3", "--rate", "240", "--latency-ms", "12.5", "--rigid-body", "3",
                               "--rigid-body", "-5:walk", "--multicast", "--duration", "7", "--untracked-every", "10",
-                              "--port", "40000"},
+                              "--port", "40000", "--profile", "realistic"},
                              kScenarios, &o, &error))
         << error;
     EXPECT_EQ(o.address, "127.0.0.3");
@@ -34,6 +35,7 @@ TEST(CorvaneSimOptions, DefaultsAndFullCommandLine) {
     EXPECT_TRUE(o.multicast);
     EXPECT_DOUBLE_EQ(o.durationSeconds, 7);
     EXPECT_EQ(o.untrackedEvery, 10);
+    EXPECT_EQ(o.profile, sim::eSensorProfile::Realistic);
 }
 
 TEST(CorvaneSimOptions, BadOptionsAreNamedInTheError) {
@@ -52,6 +54,7 @@ TEST(CorvaneSimOptions, BadOptionsAreNamedInTheError) {
         {{"--untracked-every", "-2"}, "--untracked-every"},
         {{"--port", "70000"}, "--port"},
         {{"--verbose"}, "unknown option"},
+        {{"--profile", "noisy"}, "--profile: expected ideal or realistic"},
     };
     for (const auto& [args, expected] : cases) {
         sOptions o;

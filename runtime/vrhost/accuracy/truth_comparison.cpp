@@ -16,19 +16,20 @@ const double kNoOffset[3] = {0.0, 0.0, 0.0};
 const vr::HmdQuaternion_t kNoRotation{1.0, 0.0, 0.0, 0.0};
 
 // A * R * D as TruthWorldPose's A * R * A * D' with D' = A^-1 * D.
-sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, const vr::DriverPose_t& pose);
+sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, const vr::DriverPose_t& pose,
+                               const Eigen::Isometry3d& imuToHeadError);
 
 }  // namespace
 
 sWorldPose TruthWorldPose(const sim::cMotionScenario& motion, double t, const vr::HmdQuaternion_t& driverFromHeadRotation,
-                          const double driverFromHeadTranslation[3]) {
+                          const double driverFromHeadTranslation[3], const Eigen::Isometry3d& imuToHeadError) {
     const Eigen::Quaterniond rotation(driverFromHeadRotation.w, driverFromHeadRotation.x, driverFromHeadRotation.y,
                                       driverFromHeadRotation.z);
     const Eigen::Vector3d translation(driverFromHeadTranslation[0], driverFromHeadTranslation[1],
                                       driverFromHeadTranslation[2]);
     const Eigen::Isometry3d driverFromHead = sim::ToIsometry(translation, rotation);
     const Eigen::Isometry3d world =
-        sim::WorldPoseOfRigidBody(sim::StreamedRigidBodyPose(motion.At(t)), driverFromHead);
+        sim::WorldPoseOfRigidBody(sim::StreamedRigidBodyPose(motion.At(t), imuToHeadError), driverFromHead);
     const Eigen::Quaterniond q(world.rotation());
     sWorldPose pose;
     for (int i = 0; i < 3; ++i) pose.position[i] = world.translation()[i];
@@ -41,7 +42,8 @@ sWorldPose TruthWorldPose(const sim::cMotionScenario& motion, double t, const vr
 
 namespace {
 
-sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, const vr::DriverPose_t& pose) {
+sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, const vr::DriverPose_t& pose,
+                               const Eigen::Isometry3d& imuToHeadError) {
     const vr::HmdQuaternion_t& q = pose.qDriverFromHeadRotation;
     const Eigen::Isometry3d driverFromHead = sim::ToIsometry(
         Eigen::Vector3d(pose.vecDriverFromHeadTranslation[0], pose.vecDriverFromHeadTranslation[1],
@@ -51,7 +53,7 @@ sWorldPose RigidBodyFrameTruth(const sim::cMotionScenario& motion, double t, con
     const Eigen::Quaterniond rotation(undone.rotation());
     const vr::HmdQuaternion_t undoneRotation{rotation.w(), rotation.x(), rotation.y(), rotation.z()};
     const double undoneTranslation[3] = {undone.translation().x(), undone.translation().y(), undone.translation().z()};
-    return TruthWorldPose(motion, t, undoneRotation, undoneTranslation);
+    return TruthWorldPose(motion, t, undoneRotation, undoneTranslation, imuToHeadError);
 }
 
 }  // namespace
@@ -77,11 +79,13 @@ cTruthComparison::cTruthComparison(const std::string& scenario, double settleSec
     if (!sim::cMotionScenario::Create(scenario)) throw cHostError("unknown scenario \"" + scenario + "\"");
 }
 
-void cTruthComparison::AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream) {
+void cTruthComparison::AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream,
+                               const Eigen::Isometry3d& imuToHeadError) {
     std::lock_guard<std::mutex> lock(mMutex);
     sBody& body = mBodies[serial];
     body.rigidBodyId = rigidBodyId;
     body.imuStream = imuStream;
+    body.imuToHeadError = imuToHeadError;
     body.motion = sim::cMotionScenario::Create(mScenario, sim::SeedForRigidBody(rigidBodyId));
 }
 
@@ -121,9 +125,10 @@ void cTruthComparison::OnPoseUpdate(const std::string& serial, const sPoseUpdate
 
 sWorldPose cTruthComparison::TruthFor(const sBody& body, const vr::DriverPose_t& pose, double t) const {
     // An Oculus-class device reads no IMU stream, whatever the overrides name.
-    if (mRigidBodyFrame) return RigidBodyFrameTruth(*body.motion, t, pose);
-    return body.imuStream ? TruthWorldPose(*body.motion, t, kNoRotation, kNoOffset)
-                          : TruthWorldPose(*body.motion, t, pose.qDriverFromHeadRotation, pose.vecDriverFromHeadTranslation);
+    if (mRigidBodyFrame) return RigidBodyFrameTruth(*body.motion, t, pose, body.imuToHeadError);
+    return body.imuStream ? TruthWorldPose(*body.motion, t, kNoRotation, kNoOffset, body.imuToHeadError)
+                          : TruthWorldPose(*body.motion, t, pose.qDriverFromHeadRotation, pose.vecDriverFromHeadTranslation,
+                                           body.imuToHeadError);
 }
 
 void cTruthComparison::OnDisplayRefresh(double refreshTime) {

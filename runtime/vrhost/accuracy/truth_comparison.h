@@ -24,6 +24,8 @@
 
 #include "sim/motion_scenario.h"
 
+#include <Eigen/Geometry>
+
 #include <openvr_driver.h>
 
 #include <cstdint>
@@ -61,8 +63,10 @@ struct sAccuracyReport {
 
 // The truth a runtime should show at driver time `t` for a body moving as
 // `motion` (the IMU frame's motion), with `driverFromHead` as defined above.
+// `imuToHeadError`: how far the headset's true IMU-to-head transform is from the published one.
 sWorldPose TruthWorldPose(const sim::cMotionScenario& motion, double t, const vr::HmdQuaternion_t& driverFromHeadRotation,
-                          const double driverFromHeadTranslation[3]);
+                          const double driverFromHeadTranslation[3],
+                          const Eigen::Isometry3d& imuToHeadError = Eigen::Isometry3d::Identity());
 
 // Position error in metres and orientation error in radians between two world poses.
 double PositionError(const sWorldPose& a, const sWorldPose& b);
@@ -75,7 +79,8 @@ public:
     cTruthComparison(const std::string& scenario, double settleSeconds, double displayPredictionSeconds = 0.0);
 
     // The device with this serial shows rigid body `rigidBodyId`.
-    void AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream);
+    void AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream,
+                 const Eigen::Isometry3d& imuToHeadError = Eigen::Isometry3d::Identity());
     // With an Oculus headset every device reports the rigid body's own frame, without
     // the half turn a Lighthouse-class device adds on the right: truth = A * R(t) * D.
     void SetDevicesReportRigidBodyFrame(bool rigidBodyFrame);
@@ -95,6 +100,7 @@ private:
         int32_t rigidBodyId = 0;
         bool imuStream = false;
         std::unique_ptr<sim::cMotionScenario> motion;
+        Eigen::Isometry3d imuToHeadError = Eigen::Isometry3d::Identity();
         vr::TrackedDeviceIndex_t index = vr::k_unTrackedDeviceIndexInvalid;
         bool seenValid = false;
         double settledFrom = 0.0;

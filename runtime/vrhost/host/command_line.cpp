@@ -81,7 +81,7 @@ std::string UsageText() {
            "              [--hmd lighthouse|oculus|holographic|none|NAME] [--hmd-serial S]\n"
            "              [--duration SECONDS] [--poses FILE.csv] [--log FILE]\n"
            "              [--without-interface VERSION]...\n"
-           "              [--scenario NAME] [--imu-delay SECONDS]\n"
+           "              [--scenario NAME] [--profile ideal|realistic] [--imu-delay SECONDS]\n"
            "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
            "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
@@ -122,7 +122,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
         }
         const bool takesValue = option == "--driver" || option == "--settings" || option == "--hmd" ||
                                 option == "--hmd-serial" || option == "--duration" || option == "--poses" ||
-                                option == "--log" || option == "--without-interface" || option == "--scenario" ||
+                                option == "--log" || option == "--without-interface" || option == "--scenario" || option == "--profile" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
                                 option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
                                 option == "--display-prediction" || option == "--controller" ||
@@ -162,6 +162,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
             parsed.host.scenario = value;
         } else if (option.rfind("--wmr-", 0) == 0) {
             if (!ParseWmrOption(option, value, parsed.host.wmr, error)) return false;
+        } else if (option == "--profile") {
+            if (!sim::ParseSensorProfile(value, parsed.host.sensorProfile)) {
+                error = "unknown sensor profile \"" + value + "\" (known: ideal, realistic)";
+                return false;
+            }
         } else if (option.rfind("--imu-", 0) == 0) {
             const bool scale = option.size() > 6 && option.compare(option.size() - 6, 6, "-scale") == 0;
             Vector3 triple{};

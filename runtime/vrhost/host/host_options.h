@@ -1,6 +1,8 @@
 // How a vrhost session is set up; the command line maps onto this one to one.
 #pragma once
 
+#include "sim/sensor_profile.h"
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -58,6 +60,9 @@ struct sHostOptions {
     // The IMU streams open only this long after Init (a runtime that is slow to
     // publish them).
     double imuDelaySeconds = 0.0;
+    // The sensors of the simulated IMUs and of the truth the optical poses follow;
+    // the same profile as the mocap simulator's.
+    sim::eSensorProfile sensorProfile = sim::eSensorProfile::Ideal;
     sImuCalibrationOptions imuCalibration;
     sWmrHeadsetOptions wmr;
     // Samples a stream holds for its reader; beyond it the oldest are dropped.

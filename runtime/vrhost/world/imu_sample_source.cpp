@@ -12,7 +12,7 @@ cImuSampleSource::cImuSampleSource(std::unique_ptr<sim::cMotionScenario> motion,
 vr::ImuSample_t cImuSampleSource::Sample(int64_t index) const {
     const sim::sImuSample sample = mModel.Sample(index);
     vr::ImuSample_t out{};
-    out.fSampleTime = TimeOf(index);
+    out.fSampleTime = sample.time;
     for (int axis = 0; axis < 3; ++axis) {
         const size_t a = static_cast<size_t>(axis);
         out.vAccel.v[axis] = sample.accelerometer[axis] / mAccelScale[a];

@@ -21,8 +21,9 @@ public:
     cImuSampleSource(std::unique_ptr<sim::cMotionScenario> motion, uint32_t noiseSeed, const sImuCalibration& calibration,
                      const sim::sImuModelParams& params = {});
 
-    // The sample at grid index `index`: the model's reading divided by the factory
-    // scale per axis, so that a driver multiplying by the scale gets the model back.
+    // The sample at grid index `index` with the model's stamp: the model's reading
+    // divided by the factory scale per axis, so that a driver multiplying by the
+    // scale gets the model back.
     vr::ImuSample_t Sample(int64_t index) const;
     int64_t FirstIndexAtOrAfter(double time) const { return mModel.FirstIndexAtOrAfter(time); }
     double TimeOf(int64_t index) const { return static_cast<double>(index) / mModel.Params().rate; }

@@ -10,6 +10,7 @@
 #include "vrhost/world/tracked_body_slots.h"
 #include "vrhost/world/wmr_hid_device.h"
 
+#include "sim/sensor_profile.h"
 #include "sim/tracking_geometry.h"
 
 #include <limits>
@@ -61,7 +62,9 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
             // Two overrides naming one physical device share its stream.
             if (ioBuffer.AddStream(stream)) mStreams.push_back(std::move(stream));
         }
-        if (id != 0) mTruth->AddBody(slot.serial, id, ownStream);
+        if (id != 0)
+            mTruth->AddBody(slot.serial, id, ownStream,
+                            sim::MakeSensorProfile(options.sensorProfile, sim::SeedForRigidBody(id)).imuToHeadError);
     }
     mProducer = std::make_unique<cImuProducer>(mStreams);
 }
@@ -75,7 +78,8 @@ std::shared_ptr<cImuStream> cSimulatedWorld::MakeStream(const std::string& path,
     PublishImuCalibration(mProperties, container, calibration);
     const uint32_t seed = sim::SeedForRigidBody(rigidBodyId);
     auto source = std::make_unique<cImuSampleSource>(sim::cMotionScenario::Create(mOptions.scenario, seed), seed,
-                                                     calibration);
+                                                     calibration,
+                                                     sim::MakeSensorProfile(mOptions.sensorProfile, seed).imu);
     return std::make_shared<cImuStream>(path, serial, std::move(source), mOptions.imuQueueLimit, container);
 }
 

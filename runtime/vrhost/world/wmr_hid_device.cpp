@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/sleep.h"
 #include "sim/offset_motion.h"
+#include "sim/sensor_profile.h"
 #include "sim/tracking_geometry.h"
 #include "sim/wmr_headset.h"
 
@@ -35,7 +36,8 @@ cWmrHidDevice::cWmrHidDevice(const sHostOptions& options, int32_t headRigidBodyI
     sim::sWmrHeadsetParams params;
     params.driftPpm = mOptions.clockDriftPpm;
     params.deliveryJitter = mOptions.deliveryJitterSeconds;
-    mHeadset = std::make_unique<sim::cWmrHeadset>(std::move(motion), sim::sImuModelParams(), seed, params);
+    mHeadset = std::make_unique<sim::cWmrHeadset>(std::move(motion),
+                                                 sim::MakeSensorProfile(options.sensorProfile, seed).imu, seed, params);
 #ifndef _WIN32
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/vrhost-hid-XXXXXX";

@@ -1,0 +1,109 @@
+#include "sensor_profile.h"
+
+#include "seeded_random.h"
+
+#include <cmath>
+
+namespace sim {
+namespace {
+
+constexpr double kDegree = 3.14159265358979323846 / 180.0;
+constexpr double kStandardGravity = 9.80665;
+// An IMU sampled at 1 kHz passes noise up to about 500 Hz: per-sample standard
+// deviation = noise density * sqrt(500 Hz).
+const double kRootBandwidth = std::sqrt(500.0);
+
+// Scale errors on the diagonal, cross-axis terms off it, each uniform in +-bound.
+Eigen::Matrix3d SensorError(cSeededRandom& random, double scaleBound, double crossAxisBound) {
+    Eigen::Matrix3d m = Eigen::Matrix3d::Identity();
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m(r, c) += random.Uniform(-1.0, 1.0) * (r == c ? scaleBound : crossAxisBound);
+    return m;
+}
+
+Eigen::Vector3d RandomDirection(cSeededRandom& random) {
+    const Eigen::Vector3d v(random.Gaussian(), random.Gaussian(), random.Gaussian());
+    return v.norm() > 0.0 ? v.normalized() : Eigen::Vector3d::UnitX();
+}
+
+sSensorProfile Realistic(uint32_t seed) {
+    sSensorProfile p;
+    sImuModelParams& imu = p.imu;
+    // White noise: BMI088 datasheet (Bosch Sensortec BST-BMI088-DS001), gyroscope
+    // output noise 0.014 deg/s/sqrt(Hz); accelerometer noise density 175 ug/sqrt(Hz)
+    // (assumed: that sheet's order, the exact figure not re-checked).
+    imu.gyroNoise = 0.014 * kDegree * kRootBandwidth;
+    imu.accelNoise = 175e-6 * kStandardGravity * kRootBandwidth;
+    // Bias random walk standing for the drift of a warming headset: BMI088
+    // datasheet, gyroscope zero-rate offset over temperature 0.015 deg/s/K and
+    // accelerometer offset over temperature 0.2 mg/K; a headset warms by about
+    // 10 K in its first 10 minutes (assumed), taken as a walk reaching that drift
+    // in 600 s.
+    imu.gyroBiasWalk = 0.015 * kDegree * 10.0 / std::sqrt(600.0);
+    imu.accelBiasWalk = 0.2e-3 * kStandardGravity * 10.0 / std::sqrt(600.0);
+    // Sample time jitter: the runtime stamps IMU samples that arrive in USB 2.0
+    // high-speed microframes of 125 us (USB 2.0 standard); a
+    // standard deviation of a third of one (assumed).
+    imu.sampleTimeJitter = 40e-6;
+
+    cSeededRandom errors(StreamSeed(seed, kSensorErrorStream, 0));
+    // Scale factor and axis misalignment, uncorrected (the published factory
+    // scales are 1): +-1 % each, for gyroscope and accelerometer alike (assumed:
+    // the order consumer MEMS datasheets state, no single sheet checked for it).
+    imu.gyroSensorError = SensorError(errors, 0.01, 0.01);
+    imu.accelSensorError = SensorError(errors, 0.01, 0.01);
+    // The factory's IMU-to-head transform, off by a fraction of a degree and a few
+    // millimetres (assumed: what a production fixture holds; no datasheet states it).
+    const Eigen::AngleAxisd turn(0.3 * kDegree, RandomDirection(errors));
+    p.imuToHeadError.linear() = turn.toRotationMatrix();
+    p.imuToHeadError.translation() = 0.003 * RandomDirection(errors);
+
+    sOpticalModelParams& optical = p.optical;
+    // Marker-based mocap noise, 0.3 mm per axis and 0.15 deg for a head-sized rigid
+    // body (assumed: sub-millimetre static noise is what such systems are usually
+    // quoted at; the published measurements at hand each name the system they
+    // measured, so none is cited).
+    optical.positionNoise = 0.0003;
+    optical.orientationNoise = 0.15 * kDegree;
+    // Exposure times jitter little (hardware-synchronised cameras, assumed 0.1 ms);
+    // the delivery latency varies from frame to frame by more than the stamp
+    // reports, and the stamp misjudges it by a constant (assumed 1 ms and 2 ms).
+    optical.frameTimeJitter = 0.0001;
+    optical.latencyJitter = 0.001;
+    optical.latencyStampError = 0.002;
+    // Occlusion bursts of 0.2 to 1 s with no frames: a hand or the head itself
+    // hiding markers, about once every 13 s (assumed).
+    optical.occlusionProbability = 0.3;
+    optical.occlusionSlot = 4.0;
+    optical.occlusionMin = 0.2;
+    optical.occlusionMax = 1.0;
+    return p;
+}
+
+}  // namespace
+
+const std::vector<std::string>& SensorProfileNames() {
+    static const std::vector<std::string> names = {"ideal", "realistic"};
+    return names;
+}
+
+bool ParseSensorProfile(const std::string& name, eSensorProfile& profile) {
+    if (name == "ideal") {
+        profile = eSensorProfile::Ideal;
+    } else if (name == "realistic") {
+        profile = eSensorProfile::Realistic;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+const char* SensorProfileName(eSensorProfile profile) {
+    return profile == eSensorProfile::Realistic ? "realistic" : "ideal";
+}
+
+sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed) {
+    return profile == eSensorProfile::Realistic ? Realistic(seed) : sSensorProfile{};
+}
+
+}  // namespace sim

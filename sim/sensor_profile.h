@@ -1,0 +1,37 @@
+// The sensors every simulating program shares, by profile: `ideal` (white noise,
+// constant biases, random dropouts, exact stamps and calibration) and `realistic`
+// (what headset IMUs and mocap systems really do wrong). corvane_sim, vrhost's
+// simulated headsets and the benches build their models from here, so one
+// --profile means the same sensors everywhere.
+#pragma once
+
+#include "imu_model.h"
+#include "optical_model.h"
+
+#include <Eigen/Geometry>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class eSensorProfile { Ideal, Realistic };
+
+const std::vector<std::string>& SensorProfileNames();  // "ideal", "realistic"
+bool ParseSensorProfile(const std::string& name, eSensorProfile& profile);
+const char* SensorProfileName(eSensorProfile profile);
+
+struct sSensorProfile {
+    sImuModelParams imu;
+    sOpticalModelParams optical;
+    // The headset's true IMU-to-head transform is the published one times this.
+    Eigen::Isometry3d imuToHeadError = Eigen::Isometry3d::Identity();
+};
+
+// The sensors of the body whose scenario seed is `seed`: per-device errors
+// (scale factors, misalignment, calibration) are drawn from it, so every
+// process simulating that body draws the same.
+sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed);
+
+}  // namespace sim

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -31,6 +32,9 @@ constexpr long kFirstRowLine = 9;
 // IMU read within 0.4 ms (no empty poll between). Rows are kept in driver-time order.
 class cRecordingBuilder {
 public:
+    // A WMR head's file states no factory scales.
+    explicit cRecordingBuilder(bool wmr = false) : mWmr(wmr) {}
+
     // Samples in [from, to); optical frames only where `optical` is true.
     void Still(double from, double to, bool imu = true, bool optical = true) {
         for (long k = Index(from, 1000.0); imu && k < Index(to, 1000.0); ++k) Imu(k / 1000.0);
@@ -53,6 +57,7 @@ public:
     std::string Text() {
         std::stable_sort(mRows.begin(), mRows.end(), [](const sRow& a, const sRow& b) { return a.time < b.time; });
         std::string text = kHeader;
+        if (mWmr) text.erase(text.find("# FactoryAccelScale"), text.rfind("driverTime") - text.find("# FactoryAccelScale"));
         for (const sRow& row : mRows) text += row.text;
         return text;
     }
@@ -77,6 +82,7 @@ private:
                       driverTime, t, sensor, a, b, c, w, x, y, z);
         return text;
     }
+    bool mWmr;
     std::vector<sRow> mRows;
 };
 
@@ -174,6 +180,74 @@ TEST(HalvexReplay, LatencyCorrectionMovesEveryOpticalTime) {
     EXPECT_FALSE(IsFreshFilter(corrected.filterRows[1].record));
 }
 
+TEST(HalvexReplay, WmrHeadFollowsItsOwnRules) {
+    const sReplayOptions wmr = DeviceOptions(eReplayDevice::Wmr);
+    {
+        // Every IMU sample bracketed by imu rows, every frame by opt rows, in feed order.
+        cRecordingBuilder builder(true);
+        builder.Still(10.0, 10.1);
+        const sRawDataFile file = builder.File();
+        EXPECT_FALSE(file.header.hasFactoryScales);
+        const sReplayResult result = ReplayRecording(file, wmr);
+        ASSERT_EQ(result.filterRows.size(), 2u * (100u + 13u));
+        EXPECT_EQ(result.filterRows[0].record.rowType, FilterRow_ImuPre);
+        EXPECT_EQ(result.filterRows[1].record.rowType, FilterRow_ImuPost);
+        size_t optical = 0;
+        for (size_t i = 0; i < result.filterRows.size(); i += 2) {
+            const double type = result.filterRows[i].record.rowType;
+            EXPECT_EQ(result.filterRows[i + 1].record.rowType, type + 1.0) << "row " << i;
+            optical += type == FilterRow_OptPre;
+        }
+        EXPECT_EQ(optical, 13u);
+        EXPECT_FALSE(IsFreshFilter(result.filterRows.back().record));
+    }
+    {
+        // A repeated IMU time is fed as it comes: no reset, unlike the Lighthouse head.
+        cRecordingBuilder builder(true);
+        builder.Still(10.0, 10.5);
+        builder.Imu(10.2, 0.0004);
+        EXPECT_EQ(ReplayRecording(builder.File(), wmr).resets.size(), 1u);
+        EXPECT_EQ(ReplayRecording(builder.File(), sReplayOptions()).resets.size(), 2u);
+    }
+    {
+        // IMU silent for 0.2 s, frames missing for 2.2 s: within the WMR head's
+        // limits (0.35 s, 2.5 s), past the Lighthouse head's (0.1 s, 2 s).
+        cRecordingBuilder imuGap(true);
+        imuGap.Still(10.0, 10.5);
+        imuGap.Still(10.5, 10.7, /*imu=*/false);
+        imuGap.Still(10.7, 11.0);
+        EXPECT_EQ(ReplayRecording(imuGap.File(), wmr).resets.size(), 1u);
+        EXPECT_EQ(ResetReasons(ReplayRecording(imuGap.File(), sReplayOptions())),
+                  (std::vector<std::string>{"IMU stream opened", "stale IMU data"}));
+
+        cRecordingBuilder opticalGap(true);
+        opticalGap.Still(10.0, 10.5);
+        opticalGap.Still(10.5, 12.7, true, /*optical=*/false);
+        opticalGap.Still(12.7, 13.0);
+        EXPECT_EQ(ReplayRecording(opticalGap.File(), wmr).resets.size(), 1u);
+        EXPECT_EQ(ResetReasons(ReplayRecording(opticalGap.File(), sReplayOptions())),
+                  (std::vector<std::string>{"IMU stream opened", "stale optical data"}));
+    }
+    {
+        // Staleness is judged after a report of four samples only. Frames missing:
+        // the pose is held 2 s after the last frame, then its IMU time ages and
+        // goes stale 0.35 s later, at the end of a report.
+        cRecordingBuilder builder(true);
+        builder.Still(10.0, 10.5);
+        builder.Still(10.5, 13.5, true, /*optical=*/false);
+        const sRawDataFile file = builder.File();
+        const sReplayResult result = ReplayRecording(file, wmr);
+        ASSERT_EQ(ResetReasons(result), (std::vector<std::string>{"IMU stream opened", "stale IMU data"}));
+        const double lastFrame = 1312.0 / 125.0;
+        EXPECT_GT(result.resets[1].driverTime, lastFrame + 2.35);
+        EXPECT_LT(result.resets[1].driverTime, lastFrame + 2.35 + 0.005);
+        const auto imuRowsBefore = std::count_if(file.rows.begin(), file.rows.end(), [&](const sRawRow& r) {
+            return r.record.sensorType == kRawSensorImu && r.line <= result.resets[1].line;
+        });
+        EXPECT_EQ(imuRowsBefore % 4, 0) << "reset at raw data line " << result.resets[1].line;
+    }
+}
+
 class HalvexReplayTool : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::string& text) {
@@ -219,6 +293,30 @@ TEST_F(HalvexReplayTool, ComparisonFindsTheRowWhereTheFilesPart) {
     EXPECT_NE(mMessages.str().find("column vely"), std::string::npos) << mMessages.str();
 }
 
+TEST_F(HalvexReplayTool, AWmrRecordingIsReplayedAndWrittenAsTheWmrHeadDoes) {
+    cRecordingBuilder builder(true);
+    builder.Still(10.0, 10.2);
+    const std::string raw = Write("device1_rawdata.csv", builder.Text());
+    ASSERT_EQ(Run({raw, "--out", Out()}), 0) << mMessages.str();
+    const std::vector<std::string> lines = test::SplitLines(test::ReadWholeFile(Out()));
+    ASSERT_GT(lines.size(), 3u);
+    EXPECT_NE(lines[1].find(", imu_pre,"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(", imu_post,"), std::string::npos) << lines[2];
+    // The WMR head's own optical position variance: the Lighthouse head's would hold
+    // the position far tighter after the same frames.
+    std::vector<sFilterRow> own, lighthouse;
+    sInputError error;
+    {
+        std::ifstream in(Out(), std::ios::binary);
+        ASSERT_TRUE(ReadFilterFile(in, own, error));
+    }
+    ASSERT_EQ(Run({raw, "--position-variance", "1e-6", "--params", "0.1,0.01,1e-8,1e-8", "--out", Out()}), 0);
+    std::ifstream in(Out(), std::ios::binary);
+    ASSERT_TRUE(ReadFilterFile(in, lighthouse, error));
+    ASSERT_EQ(own.size(), lighthouse.size());
+    EXPECT_GT(own.back().record.covarianceDiagonal[0], 10.0 * lighthouse.back().record.covarianceDiagonal[0]);
+}
+
 TEST_F(HalvexReplayTool, OtherParametersGiveOtherButPlausibleRows) {
     cRecordingBuilder builder;
     builder.Still(10.0, 11.0);
@@ -249,7 +347,9 @@ TEST_F(HalvexReplayTool, MalformedInputNamesLineAndReason) {
         {"", ":1: file ends before the header"},
         {"# ImuToHead:\n#  1 0 0\n", ":2: an ImuToHead row needs '#' and four numbers"},
         {header.substr(0, header.find("# FactoryAccelScale")) + "driverTime,eventTime\n",
-         ":6: expected '# FactoryAccelScale:' and three numbers"},
+         ":6: expected '# FactoryAccelScale:' or the column line"},
+        {header.substr(0, header.find("# FactoryGyroScale")) + "# FactoryGyroScale: 1 1\n",
+         ":7: expected '# FactoryGyroScale:' and three numbers"},
         {header.substr(0, header.rfind("driverTime")) + "time,x\n", ":8: expected the column line"},
         {header + row + "+2.0e+00,+2.0e+00,imu,0,0,0,0,0,0\n", ":10: expected 10 fields, got 9"},
         {header + row + "+2.0e+00,+2.0e+00,gps,0,0,0,0,0,0,0\n", ":10: sensor 'gps' is neither imu nor opt"},

@@ -14,10 +14,18 @@
 namespace halvex::replay {
 namespace {
 
-// The head device's timing rules.
-constexpr double kImuStaleSeconds = 0.1;
-constexpr double kOpticalHoldSeconds = 2.0;
-constexpr double kOpticalStaleSeconds = 2.0;
+// Where the two head classes differ in driving their filter.
+struct sDeviceRules {
+    double imuStaleSeconds;
+    double opticalHoldSeconds;
+    double opticalStaleSeconds;
+    bool holdIncludesLimit;        // a pose at exactly the hold age still submits
+    bool resetsOnBackwardImuTime;  // a sample not after the last resets the filter first
+    bool recordsImuRows;           // imu_pre and imu_post around every IMU sample
+    int samplesPerReport;          // staleness judged after each report; 0: after each poll
+};
+constexpr sDeviceRules kLighthouseRules{0.1, 2.0, 2.0, false, true, false, 0};
+constexpr sDeviceRules kWmrRules{0.35, 2.0, 2.5, true, false, true, 4};
 // The rigid body's orientation is turned a half turn about y before the IMU offset.
 const Eigen::Quaterniond kAlignment(0.0, 0.0, 1.0, 0.0);
 // How many IMU samples an optical sample may overtake on its way to the filter.
@@ -38,7 +46,9 @@ bool OpticalUsable(const sRawRecord& r) {
 class cReplay {
 public:
     cReplay(const sRawDataFile& recording, const sReplayOptions& options)
-        : mOptions(options), mFilter(options.params) {
+        : mOptions(options),
+          mRules(options.device == eReplayDevice::Wmr ? kWmrRules : kLighthouseRules),
+          mFilter(options.params) {
         for (int i = 0; i < 3; ++i) {
             mAccelScale[i] = recording.header.factoryAccelScale[i];
             mGyroScale[i] = recording.header.factoryGyroScale[i];
@@ -49,22 +59,26 @@ public:
     }
 
     sReplayResult Run(const sRawDataFile& recording) {
-        // The IMU thread resets the filter before it starts the recording thread.
-        Reset(0.0, 0, "IMU stream opened");
-        bool first = true;
-        for (const sTimedRow& timed : FeedOrder(recording)) {
+        const bool wmr = mOptions.device == eReplayDevice::Wmr;
+        bool started = false;
+        for (const sTimedRow& timed : wmr ? WmrFeedOrder(recording) : FeedOrder(recording)) {
             const sRawRow& row = *timed.row;
             const double now = timed.time;
+            const bool imu = row.record.sensorType == kRawSensorImu;
+            // The IMU thread resets the filter just before its first poll; optical
+            // samples that came earlier met the filter as the device built it.
+            if (imu && !started) Reset(0.0, 0, "IMU stream opened");
             // A gap longer than a poll period held a poll that read nothing but
             // still judged staleness; exactly when, the file does not say.
-            if (!first && now - mPreviousDriverTime > mOptions.pollPeriod) CheckStaleness(now, row.line);
-            first = false;
+            if (started && mRules.samplesPerReport == 0 && now - mPreviousDriverTime > mOptions.pollPeriod)
+                CheckStaleness(now, row.line);
+            started = started || imu;
             mPreviousDriverTime = now;
-            if (row.record.sensorType == kRawSensorImu) {
-                if (mOptions.deviceRows != nullptr) Remember(row);
+            if (imu) {
+                if (mOptions.deviceRows != nullptr && !wmr) Remember(row);
                 FeedImu(row);
             } else {
-                if (mOptions.deviceRows == nullptr || !OpticalUsable(row.record) || !FollowDeviceOrder(row))
+                if (wmr || mOptions.deviceRows == nullptr || !OpticalUsable(row.record) || !FollowDeviceOrder(row))
                     FeedOptical(row);
                 mBeforeImu.clear();
             }
@@ -97,6 +111,45 @@ private:
         }
         std::stable_sort(order.begin(), order.end(),
                          [](const sTimedRow& a, const sTimedRow& b) { return a.time < b.time; });
+        return order;
+    }
+
+    // A WMR head records a filter row before every sample it takes, IMU or optical,
+    // so its filter file tells the order outright: each imu_pre row takes the next
+    // IMU row, each opt_pre row the next usable optical row. Unusable optical rows
+    // go in where the file has them; what the filter file lacks follows in file order.
+    std::vector<sTimedRow> WmrFeedOrder(const sRawDataFile& recording) const {
+        std::vector<sTimedRow> order;
+        if (mOptions.deviceRows == nullptr) {
+            for (const sRawRow& row : recording.rows) order.push_back({&row, row.record.driverTime});
+            return order;
+        }
+        std::vector<const sRawRow*> imu, optical;
+        for (const sRawRow& row : recording.rows)
+            (row.record.sensorType == kRawSensorImu ? imu : optical).push_back(&row);
+        size_t nextImu = 0, nextOptical = 0;
+        const auto takeUnusableOptical = [&] {
+            while (nextOptical < optical.size() && !OpticalUsable(optical[nextOptical]->record)) {
+                order.push_back({optical[nextOptical], optical[nextOptical]->record.driverTime});
+                ++nextOptical;
+            }
+        };
+        for (const sFilterRow& device : *mOptions.deviceRows) {
+            takeUnusableOptical();
+            if (device.record.rowType == FilterRow_ImuPre && nextImu < imu.size()) {
+                order.push_back({imu[nextImu], imu[nextImu]->record.driverTime});
+                ++nextImu;
+            } else if (device.record.rowType == FilterRow_OptPre && nextOptical < optical.size()) {
+                order.push_back({optical[nextOptical], optical[nextOptical]->record.driverTime});
+                ++nextOptical;
+            }
+        }
+        const size_t fromHere = order.size();
+        for (; nextImu < imu.size(); ++nextImu) order.push_back({imu[nextImu], imu[nextImu]->record.driverTime});
+        for (; nextOptical < optical.size(); ++nextOptical)
+            order.push_back({optical[nextOptical], optical[nextOptical]->record.driverTime});
+        std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(fromHere), order.end(),
+                         [](const sTimedRow& a, const sTimedRow& b) { return a.row->line < b.row->line; });
         return order;
     }
 
@@ -154,17 +207,35 @@ private:
 
     void FeedImu(const sRawRow& row) {
         const sRawRecord& r = row.record;
-        if (!ImuUsable(r)) return;
-        const double accel[3] = {r.tx * mAccelScale[0], r.ty * mAccelScale[1], r.tz * mAccelScale[2]};
-        const double gyro[3] = {r.rx * mGyroScale[0], r.ry * mGyroScale[1], r.rz * mGyroScale[2]};
-        if (r.eventTime - mFilter.mLastImuTime <= 0.0) Reset(r.driverTime, row.line, "negative IMU dt");
-        const bool fed = mFilter.AddImuSample(accel, gyro, r.eventTime);
-        // The poll's pose submission: it refreshes the times staleness is judged on.
-        if (fed && Running() && r.driverTime - mLastOpticalSampleTime < kOpticalHoldSeconds) {
-            mLastImuSampleTime = mFilter.mLastImuTime;
-            mLastOpticalSampleTime = mFilter.mLastOpticalTime;
+        if (mRules.recordsImuRows) PushRow(r.driverTime, FilterRow_ImuPre, row.line);
+        bool fed = false;
+        if (ImuUsable(r)) {
+            const double accel[3] = {r.tx * mAccelScale[0], r.ty * mAccelScale[1], r.tz * mAccelScale[2]};
+            const double gyro[3] = {r.rx * mGyroScale[0], r.ry * mGyroScale[1], r.rz * mGyroScale[2]};
+            if (mRules.resetsOnBackwardImuTime && r.eventTime - mFilter.mLastImuTime <= 0.0)
+                Reset(r.driverTime, row.line, "negative IMU dt");
+            fed = mFilter.AddImuSample(accel, gyro, r.eventTime);
+        }
+        if (mRules.recordsImuRows) PushRow(r.driverTime, FilterRow_ImuPost, row.line);
+        if (mRules.samplesPerReport > 0) {
+            // The report's last sample ends the poll: a submission, then the stale check.
+            if (++mImuRowsSeen % mRules.samplesPerReport != 0) return;
+            SubmitFusedPose(r.driverTime);
+        } else if (fed) {
+            SubmitFusedPose(r.driverTime);
         }
         CheckStaleness(r.driverTime, row.line);
+    }
+
+    // The poll's pose submission: it refreshes the times staleness is judged on.
+    void SubmitFusedPose(double now) {
+        if (!Running()) return;
+        const double opticalAge = now - mLastOpticalSampleTime;
+        const bool holds = mRules.holdIncludesLimit ? opticalAge <= mRules.opticalHoldSeconds
+                                                    : opticalAge < mRules.opticalHoldSeconds;
+        if (!holds || mFilter.BufferCount() == 0 || !mFilter.IsFinite()) return;
+        mLastImuSampleTime = mFilter.mLastImuTime;
+        mLastOpticalSampleTime = mFilter.mLastOpticalTime;
     }
 
     void FeedOptical(const sRawRow& row) {
@@ -194,9 +265,9 @@ private:
             return;
         }
         if (!Running()) return;
-        if (mLastImuSampleTime > 0.0 && now - mLastImuSampleTime > kImuStaleSeconds) {
+        if (mLastImuSampleTime > 0.0 && now - mLastImuSampleTime > mRules.imuStaleSeconds) {
             Reset(now, line, "stale IMU data");
-        } else if (now - mLastOpticalSampleTime > kOpticalStaleSeconds) {
+        } else if (now - mLastOpticalSampleTime > mRules.opticalStaleSeconds) {
             Reset(now, line, "stale optical data");
         }
     }
@@ -206,6 +277,7 @@ private:
     }
 
     const sReplayOptions mOptions;
+    const sDeviceRules mRules;
     cFusionFilter mFilter;
     Eigen::Isometry3d mImuToHead;
     double mAccelScale[3] = {1, 1, 1};
@@ -214,11 +286,22 @@ private:
     double mLastImuSampleTime = 0.0;
     double mLastOpticalSampleTime = 0.0;
     double mPreviousDriverTime = 0.0;
+    long mImuRowsSeen = 0;
     std::deque<sSnapshot> mBeforeImu;  // since the last optical row
     sReplayResult mResult;
 };
 
 }  // namespace
+
+sReplayOptions DeviceOptions(eReplayDevice device) {
+    sReplayOptions options;
+    options.device = device;
+    if (device == eReplayDevice::Wmr) {
+        options.params = sFusionFilterParams{0.1, 0.0001, 1e-8, 1e-8};
+        options.positionVariance = 0.0001;
+    }
+    return options;
+}
 
 sReplayResult ReplayRecording(const sRawDataFile& recording, const sReplayOptions& options) {
     return cReplay(recording, options).Run(recording);

@@ -1,8 +1,9 @@
-// Drives a fusion filter from a Lighthouse head's raw data file the way the head
-// device did: the same optical transforms and variances, the factory scales on
-// every IMU sample, and the device's filter resets, judged on the recorded
+// Drives a fusion filter from a head's raw data file the way the head device did:
+// the same optical transforms and variances, the factory scales on every IMU
+// sample (Lighthouse), and the device's filter resets, judged on the recorded
 // driver times. Every optical row yields an opt_pre and an opt_post filter row,
-// as in the device's own filter file.
+// and for a WMR head every IMU row an imu_pre and an imu_post row, as in the
+// device's own filter file.
 #pragma once
 
 #include "recording_files.h"
@@ -16,7 +17,12 @@
 
 namespace halvex::replay {
 
+// The device class whose rules a replay follows. A Lighthouse recording states its
+// factory scales in the header; a WMR recording does not.
+enum class eReplayDevice { Lighthouse, Wmr };
+
 struct sReplayOptions {
+    eReplayDevice device = eReplayDevice::Lighthouse;
     sFusionFilterParams params{0.1, 0.01, 1e-8, 1e-8};  // the Lighthouse head's
     double positionVariance = 1e-6;
     double orientationVariance = 0.010000000000000002;
@@ -26,6 +32,7 @@ struct sReplayOptions {
     Eigen::Vector3d gyroBiasSeed = Eigen::Vector3d::Zero();
     // Period of the device's IMU polls that read nothing: the 0.5 ms sleep plus
     // the wake-up. Where two rows lie further apart, such a poll judged staleness.
+    // A WMR head judges it only after a report, one in four IMU rows.
     double pollPeriod = 0.00058;
     // The device's own filter rows, when known. An IMU sample read just before an
     // optical sample may reach the filter after it (the threads race for the filter
@@ -40,10 +47,13 @@ struct sReplayReset {
 };
 
 struct sReplayResult {
-    std::vector<sFilterRow> filterRows;  // `line` is the raw data line of the optical row
+    std::vector<sFilterRow> filterRows;  // `line` is the raw data line of the row fed
     std::vector<sReplayReset> resets;
     size_t reordered = 0;  // optical samples the device's rows showed ahead of recorded IMU samples
 };
+
+// The options the given device runs its head filter with.
+sReplayOptions DeviceOptions(eReplayDevice device);
 
 sReplayResult ReplayRecording(const sRawDataFile& recording, const sReplayOptions& options);
 

@@ -134,14 +134,20 @@ bool ReadRawDataFile(std::istream& in, sRawDataFile& file, sInputError& error) {
             return reader.Fail(error, "an ImuToHead row needs '#' and four numbers");
     }
     if (!ExpectLine(reader, "#", "the end of the ImuToHead matrix", error)) return false;
-    if (!reader.Next(line)) return reader.FailAtEnd(error, "file ends before the factory scales");
-    if (!ParseCommentNumbers(line, "# FactoryAccelScale:", file.header.factoryAccelScale, 3))
-        return reader.Fail(error, "expected '# FactoryAccelScale:' and three numbers (only Lighthouse recordings replay)");
-    if (!reader.Next(line)) return reader.FailAtEnd(error, "file ends before the factory gyroscope scale");
-    if (!ParseCommentNumbers(line, "# FactoryGyroScale:", file.header.factoryGyroScale, 3))
-        return reader.Fail(error, "expected '# FactoryGyroScale:' and three numbers");
-    file.header.hasFactoryScales = true;
-    if (!ExpectLine(reader, kRawDataColumns, "the column line", error)) return false;
+    // A Lighthouse head states its factory scales here, a WMR head goes straight on.
+    if (!reader.Next(line)) return reader.FailAtEnd(error, "file ends before the column line");
+    if (line.rfind("# FactoryAccelScale:", 0) == 0) {
+        if (!ParseCommentNumbers(line, "# FactoryAccelScale:", file.header.factoryAccelScale, 3))
+            return reader.Fail(error, "expected '# FactoryAccelScale:' and three numbers");
+        if (!reader.Next(line)) return reader.FailAtEnd(error, "file ends before the factory gyroscope scale");
+        if (!ParseCommentNumbers(line, "# FactoryGyroScale:", file.header.factoryGyroScale, 3))
+            return reader.Fail(error, "expected '# FactoryGyroScale:' and three numbers");
+        file.header.hasFactoryScales = true;
+        if (!ExpectLine(reader, kRawDataColumns, "the column line", error)) return false;
+    } else if (line != kRawDataColumns) {
+        return reader.Fail(error, std::string("expected '# FactoryAccelScale:' or the column line '") +
+                                      kRawDataColumns + "'");
+    }
 
     while (reader.Next(line)) {
         sRawRow row;

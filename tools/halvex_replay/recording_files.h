@@ -1,5 +1,5 @@
 // Reading back the recording files a device writes: the raw data file (header
-// with the IMU-to-head transform and factory scales, then time-ordered IMU and
+// with the IMU-to-head transform and, Lighthouse, factory scales, then time-ordered IMU and
 // optical rows) and the filter file. A malformed file is refused with the line
 // number and the reason.
 #pragma once
@@ -33,7 +33,7 @@ struct sFilterRow {
     long line = 0;
 };
 
-// Lighthouse raw data files only: the factory-scale lines must be present.
+// Lighthouse (with factory-scale lines) and WMR (without) raw data files.
 bool ReadRawDataFile(std::istream& in, sRawDataFile& file, sInputError& error);
 
 // Rows with the type as a number (Lighthouse) or as its name (WMR).

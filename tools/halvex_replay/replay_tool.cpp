@@ -17,14 +17,19 @@ const char kUsage[] =
     "                     [--position-variance M2] [--orientation-variance RAD2] [--latency-ms MS]\n"
     "                     [--accel-bias X,Y,Z] [--gyro-bias X,Y,Z] [--compare deviceN_filter.csv]\n"
     "                     [--poll-period-ms MS] [--out FILE] deviceN_rawdata.csv\n"
-    "Replays a head's raw data recording through the fusion filter as the device drove it and\n"
-    "writes the filter file (standard output without --out). --latency-ms is added to every\n"
+    "Replays a head's raw data recording (Lighthouse or WMR, told by its header) through the\n"
+    "fusion filter as the device drove it and writes the filter file (standard output without\n"
+    "--out). Parameters and variances default to the device's own. --latency-ms is added to every\n"
     "optical event time. The bias seeds are the device's factory biases; with --compare and no\n"
     "seeds given they are read from the device's filter file. --poll-period-ms (default 0.58):\n"
     "rows further apart than this had an IMU poll between them that judged staleness.\n";
 
 struct sCommandLine {
     sReplayOptions options;
+    // Given on the command line; the rest are the recorded device's own.
+    std::optional<sFusionFilterParams> params;
+    std::optional<double> positionVariance;
+    std::optional<double> orientationVariance;
     bool accelSeedGiven = false;
     bool gyroSeedGiven = false;
     std::string rawFile;
@@ -54,11 +59,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
         if (option == "--params") {
             ok = tools::ParseNumberList(value, numbers, 4) && numbers[0] >= 0 && numbers[1] >= 0 && numbers[2] >= 0 &&
                  numbers[3] >= 0;
-            o.params = sFusionFilterParams{numbers[0], numbers[1], numbers[2], numbers[3]};
+            command.params = sFusionFilterParams{numbers[0], numbers[1], numbers[2], numbers[3]};
         } else if (option == "--position-variance") {
-            ok = tools::ParseNumber(value, o.positionVariance) && o.positionVariance > 0;
+            ok = tools::ParseNumber(value, numbers[0]) && numbers[0] > 0;
+            command.positionVariance = numbers[0];
         } else if (option == "--orientation-variance") {
-            ok = tools::ParseNumber(value, o.orientationVariance) && o.orientationVariance > 0;
+            ok = tools::ParseNumber(value, numbers[0]) && numbers[0] > 0;
+            command.orientationVariance = numbers[0];
         } else if (option == "--latency-ms") {
             ok = tools::ParseNumber(value, numbers[0]) && std::isfinite(numbers[0]);
             o.opticalLatencyCorrection = numbers[0] / 1000.0;
@@ -118,7 +125,23 @@ const sFilterRow* SeedRow(const sRawDataFile& raw, const std::vector<sFilterRow>
     return recorded.empty() ? nullptr : &recorded.front();
 }
 
-bool WriteFilterFile(const std::string& path, const std::vector<sFilterRow>& rows, std::ostream& messages) {
+// The device's defaults for what the command line left open; the rest as given.
+void TakeDeviceOptions(const sRawDataFile& raw, sCommandLine& command) {
+    sReplayOptions options = DeviceOptions(raw.header.hasFactoryScales ? eReplayDevice::Lighthouse : eReplayDevice::Wmr);
+    const sReplayOptions& given = command.options;
+    options.opticalLatencyCorrection = given.opticalLatencyCorrection;
+    options.accelBiasSeed = given.accelBiasSeed;
+    options.gyroBiasSeed = given.gyroBiasSeed;
+    options.pollPeriod = given.pollPeriod;
+    if (command.params) options.params = *command.params;
+    if (command.positionVariance) options.positionVariance = *command.positionVariance;
+    if (command.orientationVariance) options.orientationVariance = *command.orientationVariance;
+    command.options = options;
+}
+
+// In the recorded device's own style: the row type as a number (Lighthouse) or a name (WMR).
+bool WriteFilterFile(const std::string& path, const std::vector<sFilterRow>& rows, eReplayDevice device,
+                     std::ostream& messages) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(nullptr, std::fclose);
     std::FILE* file = stdout;
     if (!path.empty()) {
@@ -130,7 +153,8 @@ bool WriteFilterFile(const std::string& path, const std::vector<sFilterRow>& row
         }
     }
     bool ok = WriteFilterHeader(file);
-    for (const sFilterRow& row : rows) ok &= WriteLighthouseFilterRow(file, row.record);
+    for (const sFilterRow& row : rows)
+        ok &= device == eReplayDevice::Wmr ? WriteWmrFilterRow(file, row.record) : WriteLighthouseFilterRow(file, row.record);
     ok &= std::fflush(file) == 0;
     if (!ok) messages << "halvex_replay: writing " << (path.empty() ? "standard output" : path) << " failed\n";
     return ok;
@@ -154,6 +178,7 @@ int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages
         return 2;
     }
     if (!ReadRawDataFile(rawIn, raw, error)) return ReportInputError(command.rawFile, error, messages), 2;
+    TakeDeviceOptions(raw, command);
 
     std::vector<sFilterRow> recorded;
     if (!command.compareFile.empty()) {
@@ -184,7 +209,7 @@ int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages
         messages << "halvex_replay: filter reset at raw data line " << reset.line << " (driverTime "
                  << std::to_string(reset.driverTime) << "): " << reset.reason << "\n";
     }
-    if (!WriteFilterFile(command.outFile, result.filterRows, messages)) return 2;
+    if (!WriteFilterFile(command.outFile, result.filterRows, command.options.device, messages)) return 2;
     if (command.compareFile.empty()) return 0;
     const sComparison comparison = CompareFilterRows(result.filterRows, recorded);
     messages << "halvex_replay: " << DescribeComparison(comparison, result, recorded, command.compareFile) << "\n";

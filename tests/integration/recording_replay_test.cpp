@@ -142,6 +142,7 @@ TEST(RecordingReplay, ASessionReplaysToTheDevicesOwnFilterRows) {
 #ifndef _WIN32
 TEST(RecordingReplay, AWmrHeadsRecordingReplaysToItsOwnFilterRows) {
     const fs::path state = fs::temp_directory_path() / ("halvex-replay-wmr-" + std::to_string(std::random_device{}()));
+    fs::create_directories(state);
     SetEnvironment("XDG_STATE_HOME", state.string());
     vrhost::sHostOptions options;
     options.hmdTrackingSystem = "holographic";

@@ -17,8 +17,12 @@ cHeadsetClock::cHeadsetClock(double windowSeconds)
     : mBucketSeconds(std::isfinite(windowSeconds) && windowSeconds > 0.0 ? windowSeconds / kBucketCount : 0.0) {}
 
 void cHeadsetClock::Update(const sWmrInputReport_Sensors& report, double now) {
-    if (mTimeBase == 0) mTimeBase = std::min(report.timestampGyro[0], report.timestampAcc[0]);
-    const uint64_t newest = std::max(report.timestampGyro[3], report.timestampAcc[3]);
+    // Copied out first: std::min and std::max would bind references to the packed
+    // report's misaligned fields.
+    const uint64_t firstGyro = report.timestampGyro[0], firstAcc = report.timestampAcc[0];
+    const uint64_t lastGyro = report.timestampGyro[3], lastAcc = report.timestampAcc[3];
+    if (mTimeBase == 0) mTimeBase = std::min(firstGyro, firstAcc);
+    const uint64_t newest = std::max(lastGyro, lastAcc);
     const double span = static_cast<double>(newest - mTimeBase) / kTicksPerSecond;
     Consider(now - span, now);
 }

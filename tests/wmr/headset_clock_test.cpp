@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace halvex::wmr {
 namespace {
 
@@ -23,6 +25,21 @@ TEST(HeadsetClock, KeepsTheLeastDelayedReportUntilALessDelayedOneComes) {
         Read(clock, 1080000, 500.0075);  // 0.5 ms less delay: lowers it
         EXPECT_DOUBLE_EQ(clock.Offset(), 500.0075 - 0.011);
         EXPECT_EQ(clock.TimeBase(), 1000000u);
+    }
+}
+
+TEST(HeadsetClock, ReadsAReportWhereverItLies) {
+    // The driver keeps its report in a byte buffer: the packed stamps then sit off
+    // their natural alignment (the sanitizer build checks every access to them).
+    alignas(8) unsigned char buffer[sizeof(sWmrInputReport_Sensors) + 8];
+    const sWmrInputReport_Sensors source = test::AsReport(test::StillReport(1000000));
+    for (size_t shift : {0u, 1u, 3u}) {
+        std::memcpy(buffer + shift, &source, sizeof source);
+        const auto* report = reinterpret_cast<const sWmrInputReport_Sensors*>(buffer + shift);
+        cHeadsetClock clock(cHeadsetClock::kWholeHistory);
+        clock.Update(*report, 500.0);
+        EXPECT_EQ(clock.TimeBase(), 1000000u) << "shift " << shift;
+        EXPECT_DOUBLE_EQ(clock.Offset(), 500.0 - 0.003) << "shift " << shift;
     }
 }
 

@@ -263,3 +263,26 @@ TEST(ImuStreamTest, PollPeriodIsTheTimeBetweenDrains) {
 }
 
 }  // namespace
+
+TEST(ImuStreamTest, InjectedFaultsShowInTheSamplesAndThenEnd) {
+    vrhost::cPropertyStore properties;
+    auto stream = Stream(properties);
+    using eFault = vrhost::cImuStream::eFault;
+    const double t0 = 100.0;  // on the 1 kHz grid
+    stream->AttachReader(t0);
+    stream->InjectFault(eFault::TimeBackwards, t0, 3);
+    stream->InjectFault(eFault::NotANumber, t0, 2);
+    stream->Produce(t0 + 0.0095);
+    vr::ImuSample_t s[20];
+    ASSERT_EQ(stream->Read(s, sizeof(s), t0 + 0.01), 10 * sizeof(vr::ImuSample_t));
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_NEAR(s[i].fSampleTime, t0 + 0.001 * i - (i < 3 ? 0.05 : 0.0), 1e-9) << i;
+        EXPECT_EQ(std::isnan(s[i].vGyro.v[0]) && std::isnan(s[i].vAccel.v[2]), i < 2) << i;
+    }
+
+    // A gap: no sample for its length, then the grid goes on where it was.
+    stream->InjectFault(eFault::Gap, t0 + 0.0102, 0.005);
+    stream->Produce(t0 + 0.0195);
+    ASSERT_EQ(stream->Read(s, sizeof(s), t0 + 0.02), 4 * sizeof(vr::ImuSample_t));
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(s[i].fSampleTime, t0 + 0.016 + 0.001 * i, 1e-9) << i;
+}

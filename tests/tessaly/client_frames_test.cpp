@@ -378,3 +378,26 @@ TEST_F(TessalyFrames, BadDatagramsAreDroppedAndCounted) {
         3.0));
     EXPECT_TRUE(server->ReceivedCommands().empty());
 }
+
+// A faulty server's frames (NaN pose, a count past the datagram) are refused and
+// counted as malformed, and the frames after them are delivered again.
+TEST_F(TessalyFrames, DamagedFramesAreRefusedAndTheStreamGoesOn) {
+    Connect();
+    ASSERT_TRUE(WaitForFrames(3));
+    for (const auto damage : {cMocapServer::eFrameDamage::NanPose, cMocapServer::eFrameDamage::AbsurdCount}) {
+        sTessalyStatistics before{};
+        client.GetStatistics(&before);
+        server->DamageNextFrames(damage, 4);
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                sTessalyStatistics now{};
+                client.GetStatistics(&now);
+                return now.droppedMalformed >= before.droppedMalformed + 4;
+            },
+            5.0));
+        sink.Clear();
+        EXPECT_TRUE(WaitForFrames(3));
+        for (const sSeenFrame& frame : sink.Frames())
+            for (const sRigidBodyData& body : frame.bodies) EXPECT_TRUE(std::isfinite(body.x));
+    }
+}

@@ -36,6 +36,12 @@ TEST(CorvaneSimOptions, DefaultsAndFullCommandLine) {
     EXPECT_DOUBLE_EQ(o.durationSeconds, 7);
     EXPECT_EQ(o.untrackedEvery, 10);
     EXPECT_EQ(o.profile, sim::eSensorProfile::Realistic);
+    EXPECT_FALSE(o.silent);
+    EXPECT_FALSE(o.controlStdin);
+
+    ASSERT_TRUE(ParseOptions({"--silent", "--control-stdin"}, kScenarios, &o, &error)) << error;
+    EXPECT_TRUE(o.silent);
+    EXPECT_TRUE(o.controlStdin);
 }
 
 TEST(CorvaneSimOptions, BadOptionsAreNamedInTheError) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -132,6 +133,38 @@ TEST_F(OculusRing, DiscardDropsWhatIsPendingAndARelaunchedWriterContinues) {
     sOculusImuSample sample;
     ASSERT_EQ(mReader.Next(&sample), cOculusRingReader::eNext::Sample);
     EXPECT_EQ(sample.timestamp, 1000);
+}
+
+TEST_F(OculusRing, AChildScribblingOverTheWholeMappingNeverMakesTheReaderLeaveIt) {
+    // Random bytes everywhere, the indices included, between reads: every outcome must
+    // stay within the ring (the sanitizer builds watch the memory), and each step ends.
+    std::mt19937 random(20261208u);
+    auto* bytes = reinterpret_cast<unsigned char*>(mMemory.get());
+    std::uniform_int_distribution<size_t> offset(0, sizeof(sOculusSharedMemory) - 1);
+    std::uniform_int_distribution<uint32_t> index(0, 1024);
+    int samples = 0, invalid = 0, faults = 0;
+    for (int round = 0; round < 2000; ++round) {
+        for (int i = 0; i < 64; ++i) bytes[offset(random)] = static_cast<unsigned char>(random());
+        if (round % 3 == 0) mMemory->writeIndex = index(random);  // often inside, sometimes not
+        sOculusImuSample sample;
+        for (int step = 0; step < 600; ++step) {
+            const cOculusRingReader::eNext next = mReader.Next(&sample);
+            if (next == cOculusRingReader::eNext::Empty) break;
+            if (next == cOculusRingReader::eNext::BadIndex) {
+                ++faults;
+                mReader.DiscardPending();
+                break;
+            }
+            if (next == cOculusRingReader::eNext::Invalid) ++invalid;
+            if (next == cOculusRingReader::eNext::Sample) {
+                ++samples;
+                EXPECT_TRUE(IsUsableSample(sample));
+            }
+            ASSERT_LT(mReader.ReadIndex(), kSlotCount);
+        }
+    }
+    EXPECT_GT(samples + invalid, 1000);
+    EXPECT_GT(faults, 100);
 }
 
 }  // namespace

@@ -55,6 +55,8 @@ public:
     void EndDiscovery();
     // A client that is not being set up and has not shown a frame for the stale time.
     bool ClientIsStale() const;
+    // A discovery runs, no client exists, and the search is older than the renew time.
+    bool SearchIsDue() const;
     void OnServerDiscovered(const sDiscoveredServer* server);
     void ReconnectThreadProc();
     static void OnFrameReceived(sFrameOfMocapData* frame, void* userData);
@@ -85,6 +87,11 @@ public:
     sServerDescription mServerDescription{};
     std::atomic<TessalyDiscoveryHandle> mDiscovery{nullptr};
     std::atomic<bool> mDiscoveryRunning{false};
+    // Driver time of the last discovery start. A search that has found nothing for
+    // mDiscoveryRenewSeconds is replaced by a fresh one: the library may stop probing
+    // after a while, and a server may appear at any later time.
+    std::atomic<double> mDiscoveryStartedAt{0.0};
+    double mDiscoveryRenewSeconds = 300.0;
     std::thread mReconnectThread;
     std::atomic<bool> mStopReconnect{false};
     std::atomic<double> mLastFrameTime{DBL_MAX};

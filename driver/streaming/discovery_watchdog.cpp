@@ -1,6 +1,6 @@
 // Finding the server and keeping the connection honest: connect to the first
 // discovered server that passes the address filters; restart the search when the
-// stream goes silent or nothing is running.
+// stream goes silent, nothing is running, or a search has long found nothing.
 #include "core/callback_boundary.h"
 #include "core/device_provider.h"
 #include "core/driver_log.h"
@@ -53,6 +53,7 @@ bool cHalvexDeviceProvider::StartDiscovery() {
         return false;
     }
     mDiscovery.store(handle);
+    mDiscoveryStartedAt.store(DriverTimeNow());
     mDiscoveryRunning.store(true);
     return true;
 }
@@ -90,6 +91,11 @@ bool cHalvexDeviceProvider::ClientIsStale() const {
     return sinceLastFrame > kStaleSeconds || sinceLastFrame < -kStaleSeconds;
 }
 
+bool cHalvexDeviceProvider::SearchIsDue() const {
+    if (!mDiscoveryRunning.load() || mClient.load()) return false;
+    return DriverTimeNow() - mDiscoveryStartedAt.load() > mDiscoveryRenewSeconds;
+}
+
 void cHalvexDeviceProvider::ReconnectThreadProc() {
     while (!mStopReconnect.load()) {
         bool sleep = true;
@@ -105,6 +111,10 @@ void cHalvexDeviceProvider::ReconnectThreadProc() {
                 TeardownClient();
                 EndDiscovery();
                 StartDiscovery();
+            } else if (SearchIsDue()) {
+                // Silent: searching for a server that is not there is no news.
+                EndDiscovery();
+                sleep = !StartDiscovery();
             }
         });
         if (sleep) {

@@ -63,6 +63,7 @@ TESSALY_API void Tessaly_SetLogCallback(TessalyLogCallbackFunc callback);
 // "address[:port],..." in the environment variable TESSALY_DISCOVERY_ADDRESSES, from
 // 127.0.0.1 or from each loopback address in TESSALY_DISCOVERY_LOCAL_ADDRESSES.
 // Non-loopback entries are refused with a log message. Every answer is reported.
+// Probing stops after TESSALY_DISCOVERY_ROUNDS rounds of 0.5 s (default: two hours).
 // *handle is written before the discovery thread starts, so callbacks may use it.
 TESSALY_API ErrorCode Tessaly_CreateAsyncServerDiscovery(TessalyDiscoveryHandle* handle,
                                                          TessalyServerDiscoveryCallbackFunc callback,

@@ -19,8 +19,9 @@ namespace tessaly {
 namespace {
 
 constexpr double kProbePeriod = 0.5;
-// Two hours of probing; then the discovery goes quiet until it is freed.
-constexpr uint32_t kMaxRounds = 14400;
+// Two hours of probing by default (TESSALY_DISCOVERY_ROUNDS); then the discovery
+// goes quiet until it is freed.
+constexpr uint32_t kDefaultMaxRounds = 14400;
 constexpr int kReceiveSliceMs = 20;
 
 cLogThrottle gDropLog;
@@ -51,6 +52,19 @@ std::vector<net::sEndpoint> ConfiguredEndpoints(const char* variable, uint16_t d
     return endpoints;
 }
 
+uint32_t ConfiguredRounds() {
+    const std::string text = Environment("TESSALY_DISCOVERY_ROUNDS");
+    if (text.empty()) return kDefaultMaxRounds;
+    char* end = nullptr;
+    const unsigned long rounds = std::strtoul(text.c_str(), &end, 10);
+    if (*end != '\0' || rounds < 1 || rounds > kDefaultMaxRounds || text[0] == '-') {
+        Log(Verbosity_Warning, "TESSALY_DISCOVERY_ROUNDS: '%s' is not a count from 1 to %u; using %u", text.c_str(),
+            kDefaultMaxRounds, kDefaultMaxRounds);
+        return kDefaultMaxRounds;
+    }
+    return static_cast<uint32_t>(rounds);
+}
+
 void CopyText(char* out, size_t width, const char* text) {
     std::strncpy(out, text, width - 1);
     out[width - 1] = '\0';
@@ -75,6 +89,7 @@ void cServerDiscovery::Start() {
         mLocals.push_back(std::make_unique<sLocal>());
         mLocals.back()->address = e.address;
     }
+    mMaxRounds = ConfiguredRounds();
     mNonce = RandomToken();
     std::lock_guard<std::mutex> lock(mThreadMutex);
     mThread = std::thread(&cServerDiscovery::ThreadProc_DiscoveryThread, shared_from_this());
@@ -137,13 +152,13 @@ void cServerDiscovery::ThreadProc_DiscoveryThread() {
     while (!mStop.load()) {
         double now = NowSeconds();
         if (now >= nextRound) {
-            if (round < kMaxRounds) {
+            if (round < mMaxRounds) {
                 OpenSockets();
                 SendProbes(round++);
             } else if (!exhaustedReported) {
                 exhaustedReported = true;
                 Log(Verbosity_Warning, "Discovery stopped probing after %u rounds; create a new one to search again",
-                    kMaxRounds);
+                    mMaxRounds);
             }
             nextRound = now + kProbePeriod;
         }

@@ -45,6 +45,7 @@ private:
     void* const mUserContext;
     std::vector<net::sEndpoint> mTargets;
     std::vector<std::unique_ptr<sLocal>> mLocals;  // discovery thread only, after Start
+    uint32_t mMaxRounds = 0;
     uint64_t mNonce = 0;
     static constexpr uint32_t kRoundMemory = 8;
     double mProbeSentAt[kRoundMemory] = {};

@@ -71,6 +71,32 @@ TEST_F(StreamingLifecycle, ADiscoveryThatNeverStartsIsRetriedOnceAPeriodNotInASp
     EXPECT_LE(gStartCalls.load(), 5);
 }
 
+TEST_F(StreamingLifecycle, AServerThatAppearsLongAfterTheSearchWentQuietIsStillFound) {
+    tessaly::server::cMocapServer server;
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    const std::string entry = server.DiscoveryEntry();
+    server.Stop();  // its port is kept for the restart
+    SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", entry.c_str());
+    SetEnvironment("TESSALY_DISCOVERY_ROUNDS", "2");  // each discovery probes for about a second
+    gFailuresLeft.store(0);
+    mProvider.mDiscoveryRenewSeconds = 2.0;
+    mProvider.StartStreaming();
+    halvex::platform::SleepFor(3.5);
+    EXPECT_EQ(mProvider.mClient.load(), nullptr);
+    EXPECT_GE(gStartCalls.load(), 2) << "the quiet search was not replaced";
+
+    ASSERT_TRUE(server.Start(&error)) << error;
+    // Streaming: a client, and the first frame has ended the search.
+    auto streaming = [&] { return mProvider.mClient.load() && !mProvider.mDiscoveryRunning.load(); };
+    const double end = halvex::platform::NowSeconds() + 8.0;
+    while (!streaming() && halvex::platform::NowSeconds() < end) halvex::platform::SleepFor(0.02);
+    EXPECT_TRUE(streaming()) << "the server that came later was never found";
+    mProvider.StopStreaming();
+    server.Stop();
+    SetEnvironment("TESSALY_DISCOVERY_ROUNDS", "");
+}
+
 TEST_F(StreamingLifecycle, TwoThreadsTearingDownTheSameClientFreeItOnce) {
     tessaly::server::cMocapServer server;
     std::string error;

@@ -210,10 +210,10 @@ void cOculusLink::ThreadProc_IpcThread() {
                     DriverLog("Dropped an Oculus child sample with an unusable orientation.\n");
                 continue;
             }
-            const double age = static_cast<double>(now - sample.timestamp) / frequencyDouble;
+            const double age = CounterSeconds(sample.timestamp, now, frequencyDouble);
             const double sampleTime = platform::NowSeconds() - age;
             Dispatch(sample, sampleTime);
-            const double delta = static_cast<double>(sample.timestamp - previousTimestamp) / frequencyDouble;
+            const double delta = CounterSeconds(previousTimestamp, sample.timestamp, frequencyDouble);
             previousTimestamp = sample.timestamp;
             maxAge = std::max(maxAge, age);
             maxDelta = std::max(maxDelta, delta);

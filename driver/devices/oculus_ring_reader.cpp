@@ -16,6 +16,10 @@ bool IsUsableSample(const sOculusImuSample& sample) {
     return squaredNorm > 0.0f && std::isfinite(squaredNorm);
 }
 
+double CounterSeconds(int64_t from, int64_t to, double ticksPerSecond) {
+    return (static_cast<double>(to) - static_cast<double>(from)) / ticksPerSecond;
+}
+
 bool cOculusRingReader::LoadWriteIndex(uint32_t* writeIndex) {
     *writeIndex = LoadIndex(mMemory->writeIndex);
     if (*writeIndex < kSlotCount) return true;

@@ -47,4 +47,8 @@ private:
 // A usable sample: a finite orientation of nonzero norm and a finite rate.
 bool IsUsableSample(const sOculusImuSample& sample);
 
+// Seconds from counter value `from` to `to`. The child writes the counter values:
+// any pair, however absurd, gives a finite number and no integer overflow.
+double CounterSeconds(int64_t from, int64_t to, double ticksPerSecond);
+
 }  // namespace halvex::oculus

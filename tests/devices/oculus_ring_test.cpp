@@ -168,3 +168,19 @@ TEST_F(OculusRing, AChildScribblingOverTheWholeMappingNeverMakesTheReaderLeaveIt
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OculusSampleTime, CounterValuesAtTheEndsOfTheRangeGiveTheRightSignAndAFiniteTime) {
+    // The child writes the timestamps: a subtraction of the integers would overflow here.
+    constexpr int64_t kLowest = std::numeric_limits<int64_t>::min();
+    constexpr int64_t kHighest = std::numeric_limits<int64_t>::max();
+    const double forward = halvex::oculus::CounterSeconds(kLowest, kHighest, 1e7);
+    const double backward = halvex::oculus::CounterSeconds(kHighest, kLowest, 1e7);
+    EXPECT_TRUE(std::isfinite(forward));
+    EXPECT_GT(forward, 1.8e12);  // 2^64 ticks at 10 MHz
+    EXPECT_EQ(backward, -forward);
+    EXPECT_DOUBLE_EQ(halvex::oculus::CounterSeconds(1000, 1000 + 2500, 1e7), 2.5e-4);
+}
+
+}  // namespace

@@ -65,6 +65,86 @@ def record_entry(body_id, position, orientation=(0, 0, 0, 1), flags=1):
     return struct.pack("<i3f4ffHH", body_id, *position, *orientation, 0.0005, flags, 0)
 
 
+def client_requests():
+    import json
+    bodies = {
+        "hello": {"id": 1, "op": "hello", "applicationType": 4},
+        "get-int": {"id": 2, "op": "getInt32", "section": "driver_halvex", "key": "tessalyRigidBodyIdHead"},
+        "get-string": {"id": 3, "op": "getString", "section": "driver_halvex", "key": "trackingType",
+                       "bufferSize": 512},
+        "set-string": {"id": 4, "op": "setString", "section": "driver_halvex", "key": "tessalyServerAddress",
+                       "value": "127.0.0.1"},
+        "set-float": {"id": 5, "op": "setFloat", "section": "driver_halvex", "key": "debugLevel", "value": 1.5},
+        "remove-section": {"id": 6, "op": "removeSection", "section": "driver_halvex"},
+        "device-property": {"id": 7, "op": "deviceProperty", "device": 1, "prop": 1000},
+        "acknowledge-quit": {"id": 8, "op": "acknowledgeQuit"},
+    }
+    encoded = {name: json.dumps(body, separators=(",", ":")).encode() for name, body in bodies.items()}
+
+    def framed(body):
+        return struct.pack("<I", len(body)) + body
+
+    for name, body in encoded.items():
+        yield name, body
+    yield "session", b"".join(framed(encoded[n]) for n in ("hello", "get-int", "set-string", "device-property"))
+    yield "reply", b'{"id":2,"error":0,"bool":false,"int":3,"float":0.0,"string":"","tag":0,"bytes":"00ff"}'
+
+
+def hid_reports():
+    """Reports in the entry point's framing: a length byte in units of two bytes, then the bytes."""
+    def sensor_report(first_ticks, step=10_000, gyro=(0, 0, 0), accel=(0, 9810, 0)):
+        out = bytearray(381)
+        out[0] = 1
+        for t in range(4):
+            struct.pack_into("<H", out, 1 + 2 * t, 3100 + t)
+        for i in range(4):
+            ticks = (first_ticks + i * step) % 2**64
+            struct.pack_into("<Q", out, 9 + 8 * i, ticks)
+            for axis in range(3):
+                for k in range(8):
+                    struct.pack_into("<h", out, 41 + 64 * axis + 2 * (8 * i + k), gyro[axis])
+            struct.pack_into("<Q", out, 233 + 8 * i, ticks)
+            for axis in range(3):
+                struct.pack_into("<i", out, 265 + 16 * axis + 4 * i, accel[axis] * (1 if axis == 0 else -1))
+            struct.pack_into("<Q", out, 313 + 8 * i, ticks)
+        struct.pack_into("<III", out, 369, 1, 0, 0x80)
+        return bytes(out)
+
+    def frame(report):
+        if len(report) % 2:
+            report += b"\0"
+        return bytes([len(report) // 2]) + report
+
+    yield "still", b"".join(frame(sensor_report(1_000_000 + 40_000 * k)) for k in range(6))
+    yield "turning", b"".join(frame(sensor_report(2_000_000 + 40_000 * k, gyro=(120, -40, 900))) for k in range(4))
+    yield "clock-wrap", frame(sensor_report(2**64 - 20_000)) + frame(sensor_report(5))
+    yield "other-and-short", frame(bytes([2]) + bytes(63)) + frame(sensor_report(7)[:200])
+
+
+def oculus_ring_slots():
+    """Writes into the mapping: 2-byte offset, 1-byte length, the bytes."""
+    def write(offset, data):
+        assert len(data) <= 255
+        return struct.pack("<HB", offset, len(data)) + data
+
+    def slot(index, orientation=(0.0, 0.0, 0.0, 1.0), rate=(0.0, 0.5, 0.0), timestamp=1_000_000):
+        data = struct.pack("<4f3f3f56xq", *orientation, 0, 0, 0, *rate, timestamp)
+        return write(72 + 104 * index, data)
+
+    def write_index(value):
+        return write(64, struct.pack("<I", value))
+
+    steady = b"".join(slot(i, timestamp=1_000_000 + 10_000 * i) for i in range(24)) + write_index(24)
+    yield "steady", steady
+    yield "wrap", (write(0, struct.pack("<I", 508)) + write_index(508) +
+                   b"".join(slot(i % 512, timestamp=5_000 * i) for i in range(508, 516)) + write_index(4))
+    yield "bad-index", slot(0) + write_index(600) + slot(1) + write_index(2)
+    yield "unusable", (slot(0, orientation=(float("nan"), 0, 0, 1)) + slot(1, orientation=(0, 0, 0, 0)) +
+                       slot(2, rate=(float("inf"), 0, 0)) + slot(3) + write_index(4))
+    yield "absurd-times", (slot(0, timestamp=-2**63) + slot(1, timestamp=2**63 - 1) +
+                           slot(2, timestamp=0) + write_index(3))
+
+
 def main():
     for name, data in datagrams():
         write("datagram_parser", name, data)
@@ -119,6 +199,11 @@ def main():
     write("vrhost_settings", "odd-types",
           b'{"driver_halvex": {"tessalyRigidBodyIdHead": 3000000000, "trackingType": 7, "debugLevel": "2",'
           b' "recordRawData": null, "tessalyServerAddress": "' + b"1" * 300 + b'"}}')
+
+    for target, seeds in (("client_requests", client_requests()), ("hid_reports", hid_reports()),
+                          ("oculus_ring_slots", oculus_ring_slots())):
+        for name, data in seeds:
+            write(target, name, data)
 
 
 if __name__ == "__main__":

@@ -21,9 +21,14 @@ const char* FaultKindName(eFaultKind kind) {
     return "?";
 }
 
-cFaultSchedule::cFaultSchedule(uint32_t seed) : mRandom(seed) {
-    for (int i = 0; i < kFaultKindCount; ++i) mRound.push_back(static_cast<eFaultKind>(i));
+cFaultSchedule::cFaultSchedule(uint32_t seed, std::vector<eFaultKind> kinds) : mRandom(seed), mRound(std::move(kinds)) {
+    if (mRound.empty())
+        for (int i = 0; i < kFaultKindCount; ++i) mRound.push_back(static_cast<eFaultKind>(i));
     mNext = mRound.size();
+}
+
+bool cFaultSchedule::Holds(eFaultKind kind) const {
+    return std::find(mRound.begin(), mRound.end(), kind) != mRound.end();
 }
 
 sFault cFaultSchedule::Next() {

@@ -35,8 +35,11 @@ struct sFault {
 
 class cFaultSchedule {
 public:
-    explicit cFaultSchedule(uint32_t seed);
+    // `kinds`: the kinds a round holds; empty: every kind.
+    explicit cFaultSchedule(uint32_t seed, std::vector<eFaultKind> kinds = {});
     sFault Next();
+    int KindCount() const { return static_cast<int>(mRound.size()); }
+    bool Holds(eFaultKind kind) const;
 
 private:
     std::mt19937 mRandom;

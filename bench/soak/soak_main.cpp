@@ -3,12 +3,18 @@
 // folder in-process with the simulated Lighthouse headset and recording on, and a
 // seeded schedule injects faults one at a time. After each fault the run waits for
 // the fused head to send fresh valid poses for 3 s in a row (longer than the 2 s
-// the driver holds a pose without optical data). Prints a table; with --check it
-// also fails (exit 1) unless every fault recovered, no valid pose was non-finite,
-// threads and descriptors did not grow and memory stayed within a bound.
+// the driver holds a pose without optical data). A server fault's recovery counts
+// from the later of the server being back and the driver's stale time (5 s without
+// a frame since the last frame or connection) having passed. Prints a table; with
+// --check it also fails (exit 1) unless every fault recovered, no valid pose was
+// non-finite, threads and descriptors did not grow and memory stayed within a bound.
+// --only restricts the faults to some kinds; --trace prints the driver's log lines
+// with the run's clock beside the soak's own.
 //
 //   soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...
+//        [--only KIND]... [--trace]
 #include "fault_schedule.h"
+#include "log_timeline.h"
 #include "pose_health.h"
 #include "process_resources.h"
 #include "server_process.h"
@@ -29,6 +35,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <memory>
 #include <set>
 #include <string>
@@ -41,6 +48,8 @@ constexpr double kRecoveryWindowSeconds = 3.0;
 constexpr double kRecoveryTimeoutSeconds = 30.0;
 constexpr double kPoseGapSeconds = 0.5;
 constexpr double kQuietSecondsBetweenFaults = 1.0;
+// The driver's stale time: a connection silent this long is dropped.
+constexpr double kStaleSeconds = 5.0;
 constexpr int kHeadId = 3, kControllerAId = 4, kControllerBId = 5;
 const char kScenario[] = "head-turns";
 const char kHeadSerial[] = "halvex-head";
@@ -51,11 +60,17 @@ struct sOptions {
     bool check = false;
     double maxRssGrowthMiB = 64.0;
     std::set<std::string> tolerated;
+    std::vector<soak::eFaultKind> only;
+    bool trace = false;
 };
 
-bool KnownKind(const std::string& name) {
-    for (int i = 0; i < soak::kFaultKindCount; ++i)
-        if (name == soak::FaultKindName(static_cast<soak::eFaultKind>(i))) return true;
+bool FindKind(const std::string& name, soak::eFaultKind* kind) {
+    for (int i = 0; i < soak::kFaultKindCount; ++i) {
+        if (name == soak::FaultKindName(static_cast<soak::eFaultKind>(i))) {
+            if (kind) *kind = static_cast<soak::eFaultKind>(i);
+            return true;
+        }
+    }
     return false;
 }
 
@@ -72,8 +87,14 @@ bool ParseOptions(int argc, char** argv, sOptions* options) {
             options->check = true;
         } else if (name == "--max-rss-growth-mb" && hasValue) {
             options->maxRssGrowthMiB = std::atof(argv[++i]);
-        } else if (name == "--tolerate" && hasValue && KnownKind(argv[i + 1])) {
+        } else if (name == "--tolerate" && hasValue && FindKind(argv[i + 1], nullptr)) {
             options->tolerated.insert(argv[++i]);
+        } else if (name == "--only" && hasValue) {
+            soak::eFaultKind kind;
+            if (!FindKind(argv[++i], &kind)) return false;
+            options->only.push_back(kind);
+        } else if (name == "--trace") {
+            options->trace = true;
         } else {
             return false;
         }
@@ -97,6 +118,9 @@ uint16_t FreeLoopbackPort() {
     return socket.LocalEndpoint().port;
 }
 
+// The start of the run, for the times the soak prints.
+double gRunStart = 0.0;
+
 struct sOutcome {
     int injected = 0;
     int recovered = 0;
@@ -112,7 +136,12 @@ double Quantile(std::vector<double> values, double q) {
 class cSoak {
 public:
     cSoak(const sOptions& options, const std::filesystem::path& work, uint16_t port)
-        : mOptions(options), mWork(work), mHealth(kHeadSerial, kPoseGapSeconds), mSchedule(options.seed) {
+        : mOptions(options),
+          mWork(work),
+          mHealth(kHeadSerial, kPoseGapSeconds),
+          mSchedule(options.seed, options.only),
+          mTimeline(&RunClock, options.trace),
+          mTimelineStream(&mTimeline) {
         const std::string corvane = ProgramFolder() + "/corvane_sim";
         std::vector<std::string> args = {"--port", std::to_string(port), "--rate", "240", "--latency-ms", "12",
                                          "--duration", std::to_string(static_cast<int>(options.seconds) + 900)};
@@ -150,6 +179,7 @@ public:
         mHost = std::make_unique<vrhost::cHost>(hostOptions);
         mHost->LoadDriver(vrhost::DriverFolderBesideProgram());
         mHost->ServerDriverHost().SetPoseObserver(&mHealth);
+        mHost->DriverLog().SetEcho(&mTimelineStream);
         if (mHost->Init() != vr::VRInitError_None) return Fail("the driver's Init failed");
 
         const double started = Now();
@@ -161,19 +191,21 @@ public:
 
         // A checked run goes on until every kind has been injected once.
         const double faultsFrom = Now();
-        while (Now() - faultsFrom < mOptions.seconds || (mOptions.check && CountInjected() < soak::kFaultKindCount)) {
+        while (Now() - faultsFrom < mOptions.seconds || (mOptions.check && CountInjected() < mSchedule.KindCount())) {
             InjectAndAwait(mSchedule.Next());
             mHost->RunFor(kQuietSecondsBetweenFaults);
         }
         mElapsed = Now() - faultsFrom;
         mEndResources = soak::MeasureProcessResources();
         mHost->Cleanup();
+        mHost->DriverLog().SetEcho(nullptr);
         mPrimary->Kill();
         return Report();
     }
 
 private:
     static double Now() { return halvex::platform::NowSeconds(); }
+    static double RunClock() { return Now() - gRunStart; }
 
     int Fail(const std::string& reason) {
         std::fprintf(stderr, "soak: %s\n", reason.c_str());
@@ -214,25 +246,32 @@ private:
         using soak::eFaultKind;
         using eImuFault = vrhost::cImuStream::eFault;
         std::string error;
+        // When the driver last heard from a server before the fault; < 0: not a server fault.
+        double silenceFrom = -1.0;
         auto imuFault = [&](eImuFault kind, double amount, double lasts) {
             if (auto stream = HeadImuStream()) stream->InjectFault(kind, Now(), amount);
             mHost->RunFor(lasts);
         };
         switch (fault.kind) {
             case eFaultKind::ServerKilled:
+                silenceFrom = Now();
                 mPrimary->Kill();
                 mHost->RunFor(fault.downSeconds);
                 mPrimary->Start(&error);
                 break;
             case eFaultKind::ServerSilent:
+                silenceFrom = Now();
                 mPrimary->Command("silence 6");
                 mHost->RunFor(6.0);
                 break;
             case eFaultKind::AcceptsNeverStreams:
+                silenceFrom = Now();
                 mPrimary->Kill();
                 mNeverStreams->Start(&error);
                 mHost->RunFor(8.0);
                 mNeverStreams->Kill();
+                // Each connection to the server that never streams starts the stale time anew.
+                silenceFrom = std::max(silenceFrom, mTimeline.LastConnectAttempt() + gRunStart);
                 mPrimary->Start(&error);
                 break;
             case eFaultKind::GarbageDatagrams:
@@ -267,15 +306,19 @@ private:
         }
         if (!error.empty()) std::fprintf(stderr, "soak: %s: %s\n", soak::FaultKindName(fault.kind), error.c_str());
         const double faultEnd = Now();
+        const double from = silenceFrom < 0.0 ? faultEnd : std::max(faultEnd, silenceFrom + kStaleSeconds);
+        if (mOptions.trace)
+            std::printf("[%9.3f] soak: %s ended; recovery counts from %.3f\n", faultEnd - gRunStart,
+                        soak::FaultKindName(fault.kind), from - gRunStart);
         sOutcome& outcome = mOutcomes[soak::FaultKindName(fault.kind)];
         ++outcome.injected;
         double seconds = 0.0;
-        const bool recovered = AwaitRecovery(faultEnd, &seconds);
+        const bool recovered = AwaitRecovery(from, &seconds);
         if (recovered) {
             ++outcome.recovered;
             outcome.recoverySeconds.push_back(seconds);
         }
-        std::printf("soak: %7.1f s  %-22s %s", Now() - mStartTime, soak::FaultKindName(fault.kind),
+        std::printf("soak: %7.1f s  %-22s %s", RunClock(), soak::FaultKindName(fault.kind),
                     recovered ? "recovered" : "NOT RECOVERED");
         if (recovered) std::printf(" after %.2f s", seconds);
         std::printf("\n");
@@ -300,6 +343,7 @@ private:
         std::printf("\nsoak: %.0f s of faults, seed %u\n\n", mElapsed, mOptions.seed);
         std::printf("%-24s %9s %10s %9s %9s\n", "fault", "injected", "recovered", "p50 s", "max s");
         for (int i = 0; i < soak::kFaultKindCount; ++i) {
+            if (!mSchedule.Holds(static_cast<soak::eFaultKind>(i))) continue;
             const std::string name = soak::FaultKindName(static_cast<soak::eFaultKind>(i));
             const sOutcome& o = mOutcomes[name];
             const bool tolerated = mOptions.tolerated.count(name) > 0;
@@ -332,9 +376,10 @@ private:
 
     const sOptions mOptions;
     const std::filesystem::path mWork;
-    const double mStartTime = Now();
     soak::cPoseHealth mHealth;
     soak::cFaultSchedule mSchedule;
+    soak::cLogTimeline mTimeline;
+    std::ostream mTimelineStream;
     std::unique_ptr<soak::cServerProcess> mPrimary, mNeverStreams, mSecond;
     std::unique_ptr<vrhost::cHost> mHost;
     std::map<std::string, sOutcome> mOutcomes;
@@ -348,7 +393,8 @@ int main(int argc, char** argv) {
     sOptions options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...\n");
+                     "usage: soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...\n"
+                     "            [--only KIND]... [--trace]\n");
         return 2;
     }
     // A command to a server that was just killed must not end the run.
@@ -362,6 +408,7 @@ int main(int argc, char** argv) {
     const std::string targets = "127.0.0.1:" + std::to_string(port) + ",127.0.0.2:" + std::to_string(port);
     setenv("TESSALY_DISCOVERY_ADDRESSES", targets.c_str(), 1);
     int status;
+    gRunStart = halvex::platform::NowSeconds();
     {
         cSoak soak(options, work, port);
         status = soak.Run();

@@ -320,7 +320,7 @@ private:
         }
         std::printf("soak: %7.1f s  %-22s %s", RunClock(), soak::FaultKindName(fault.kind),
                     recovered ? "recovered" : "NOT RECOVERED");
-        if (recovered) std::printf(" after %.2f s", seconds);
+        if (recovered) std::printf(" after %.2f s (%.2f s after the fault's end)", seconds, seconds + from - faultEnd);
         std::printf("\n");
         std::fflush(stdout);
     }

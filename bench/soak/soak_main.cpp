@@ -22,6 +22,7 @@
 #include "platform/clock.h"
 #include "udp_socket.h"
 #include "vrhost/host/driver_location.h"
+#include "vrhost/host/driver_log.h"
 #include "vrhost/host/host.h"
 #include "vrhost/host/server_driver_host.h"
 #include "vrhost/interfaces/io_buffer.h"

@@ -69,12 +69,13 @@ private:
             sOculusImuSample sample;
             const cOculusRingReader::eNext next = ring.Next(&sample);
             Require(ring.ReadIndex() < kSlotCount, "the read index left the ring");
-            Require(LoadIndex(memory.readIndex) == ring.ReadIndex(), "the published read index is not the reader's");
             if (next == cOculusRingReader::eNext::BadIndex) {
                 Require(ring.Faulted(), "a bad write index was not remembered");
                 return;
             }
             if (next == cOculusRingReader::eNext::Empty) return;
+            // A slot was taken: the reader has just published where it stands.
+            Require(LoadIndex(memory.readIndex) == ring.ReadIndex(), "the published read index is not the reader's");
             if (next == cOculusRingReader::eNext::Invalid) continue;
             Require(IsUsableSample(sample), "an unusable sample was handed out");
             const int64_t now = halvex::platform::NowTicks();

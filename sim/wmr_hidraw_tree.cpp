@@ -41,6 +41,20 @@ std::vector<uint8_t> Descriptor(uint8_t id, size_t dataBytes) {
             0xC0};             // End Collection
 }
 
+// The open flags of one of this process's descriptors as /proc shows them; -1 if gone.
+int OpenFlags(const char* fdName) {
+    std::ifstream info(std::string("/proc/self/fdinfo/") + fdName);
+    std::string key;
+    while (info >> key) {
+        if (key == "flags:") {
+            std::string octal;
+            info >> octal;
+            return static_cast<int>(std::strtol(octal.c_str(), nullptr, 8));
+        }
+    }
+    return -1;
+}
+
 // Descriptors of this process open for reading on a named pipe, by the pipe's inode.
 std::map<uint64_t, std::vector<int>> PipeReaders() {
     std::map<uint64_t, std::vector<int>> readers;
@@ -51,9 +65,12 @@ std::map<uint64_t, std::vector<int>> PipeReaders() {
         char* end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
         if (end == entry->d_name || *end != '\0' || fd == own) continue;
+        // Through /proc, never fstat or fcntl on the descriptor: it belongs to another
+        // thread, which may be closing it right now.
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
         struct stat info;
-        if (fstat(static_cast<int>(fd), &info) != 0 || !S_ISFIFO(info.st_mode)) continue;
-        const int flags = fcntl(static_cast<int>(fd), F_GETFL);
+        if (stat(link.c_str(), &info) != 0 || !S_ISFIFO(info.st_mode)) continue;
+        const int flags = OpenFlags(entry->d_name);
         if (flags < 0 || (flags & O_ACCMODE) != O_RDONLY) continue;
         readers[static_cast<uint64_t>(info.st_ino)].push_back(static_cast<int>(fd));
     }

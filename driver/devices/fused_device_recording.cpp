@@ -43,6 +43,7 @@ void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex) {
     // The activation's own index: a Deactivate racing this start must not rename the files.
     setup.deviceIndex = deviceIndex;
     setup.log = [](const char* line) { DriverLog("%s", line); };
+    setup.driverTimeNow = [this] { return DriverTimeNow(); };
     const halvex::sRecordingResult result = halvex::RunRecordingLoop(setup, mStopRecordThread);
     // Full rings drop records rather than stall tracking; say how many went.
     if (!result.filesOpened) return;  // the loop has said why already

@@ -47,7 +47,7 @@ public:
     void Run(const std::atomic<bool>& stop) {
         while (!stop.load(std::memory_order_acquire)) {
             if (WriteOneRawRow()) continue;
-            // Producers are idle: make the files current and wait for more.
+            // Producers are idle or a lone row is settling: make the files current and wait.
             Flush(mRawFile, mRawPath);
             DrainFilterRing(cFilterRecordRing::kCapacity);
             Flush(mFilterFile, mFilterPath);
@@ -56,7 +56,7 @@ public:
         }
         // What was pushed before the stop still goes out; bounded, as producers may
         // still be running.
-        for (uint32_t i = 0; i < 2 * cRawRecordRing::kCapacity + 2 && WriteOneRawRow(); ++i) {
+        for (uint32_t i = 0; i < 2 * cRawRecordRing::kCapacity + 2 && WriteOneRawRow(/*settled=*/true); ++i) {
         }
         DrainFilterRing(cFilterRecordRing::kCapacity);
         DrainReportRing();
@@ -93,11 +93,12 @@ private:
     void Flush(std::FILE* file, const std::string& path) { Count(std::fflush(file) == 0, path); }
 
     // Takes the earlier of the two ring fronts by driverTime, optical first on equal
-    // times. False when both raw rings are empty.
-    bool WriteOneRawRow() {
+    // times; a lone front only once it has settled. False when no row was written.
+    bool WriteOneRawRow(bool settled = false) {
         if (!mHasImu) mHasImu = mSetup.imuRawRing && mSetup.imuRawRing->pop(mImu);
         if (!mHasOptical) mHasOptical = mSetup.opticalRawRing && mSetup.opticalRawRing->pop(mOptical);
         if (!mHasImu && !mHasOptical) return false;
+        if (mHasImu != mHasOptical && !settled && !LoneFrontSettled(mHasImu ? mImu : mOptical)) return false;
         const bool takeImu = mHasImu && (!mHasOptical || mOptical.driverTime > mImu.driverTime);
         if (takeImu) {
             mHasImu = false;
@@ -107,6 +108,11 @@ private:
             if (Count(WriteRawRow(mRawFile, mOptical), mRawPath)) ++mResult.opticalRows;
         }
         return true;
+    }
+
+    bool LoneFrontSettled(const sRawRecord& front) const {
+        // Written as "not younger" so that a time that cannot be compared never holds a row back.
+        return !mSetup.driverTimeNow || !(mSetup.driverTimeNow() - front.driverTime < mSetup.settleSeconds);
     }
 
     void DrainFilterRing(uint32_t limit) {

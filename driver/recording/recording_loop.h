@@ -46,6 +46,12 @@ struct sRecordingSetup {
     std::function<void(const char*)> log;
     // UTF-8 folder for the files; empty means platform::RecordingLogFolder().
     std::string logFolder;
+    // A producer stamps driverTime just before its push, so a thread preempted in
+    // between can push a record older than one already on the other ring. A ring front
+    // with nothing on the other ring to compare against is therefore written only once
+    // it is `settleSeconds` old by this clock (the producers' clock). Empty: at once.
+    std::function<double()> driverTimeNow;
+    double settleSeconds = 0.1;
 };
 
 struct sRecordingResult {
@@ -58,8 +64,8 @@ struct sRecordingResult {
 };
 
 // Runs until `stop` is set, then writes what the rings still hold (at most one
-// ring's capacity each), flushes and closes the files. While the raw rings are
-// empty it flushes both files, drains the filter ring and sleeps 1 ms.
+// ring's capacity each), flushes and closes the files. While no raw row is ready
+// it flushes both files, drains the filter ring and sleeps 1 ms.
 sRecordingResult RunRecordingLoop(const sRecordingSetup& setup, const std::atomic<bool>& stop);
 
 }  // namespace halvex

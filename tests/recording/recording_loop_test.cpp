@@ -222,6 +222,46 @@ TEST(RecordingLoop, WritesTimeOrderedRawRowsAndFilterRowsWhileRunning) {
     }
 }
 
+TEST(RecordingLoop, ARowAloneWaitsForAnOlderRowStillOnItsWay) {
+    cTempFolder temp;
+    sRings rings;
+    cLogCapture log;
+    sRecordingSetup setup = MakeSetup(rings, 6, log);
+    setup.logFolder = temp.Utf8();
+    std::atomic<double> now{10.0};
+    setup.driverTimeNow = [&] { return now.load(); };
+    const std::string rawPath = temp.Utf8() + "device6_rawdata.csv";
+    const size_t rawHeaderLines = 6;
+    auto rowsInFile = [&] { return test::SplitLines(test::ReadWholeFile(rawPath)).size() - rawHeaderLines; };
+
+    // The optical thread pushes its sample while the IMU thread, which stamped an
+    // earlier one, has not pushed it yet.
+    ASSERT_TRUE(rings.optical->push(Optical(10.0)));
+    std::atomic<bool> stop{false};
+    sRecordingResult result;
+    std::thread recorder([&] { result = RunRecordingLoop(setup, stop); });
+    ASSERT_TRUE(WaitFor([&] { return rings.optical->empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // many idle passes
+    EXPECT_EQ(rowsInFile(), 0u) << "a lone row younger than the settle time is held";
+
+    ASSERT_TRUE(rings.imu->push(Imu(9.999)));
+    ASSERT_TRUE(rings.imu->push(Imu(10.001)));
+    EXPECT_TRUE(WaitFor([&] { return rowsInFile() == 2; }));
+    // The last IMU row is alone again; once settled it is written without a stop.
+    now = 10.0 + setup.settleSeconds + 0.01;
+    EXPECT_TRUE(WaitFor([&] { return rowsInFile() == 3; }));
+    stop = true;
+    recorder.join();
+
+    const auto rows = ParseRawRows(test::SplitLines(test::ReadWholeFile(rawPath)), rawHeaderLines);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].sensor, "imu");
+    EXPECT_DOUBLE_EQ(rows[0].driverTime, 9.999);
+    EXPECT_EQ(rows[1].sensor, "opt");
+    EXPECT_EQ(rows[2].sensor, "imu");
+    EXPECT_DOUBLE_EQ(rows[2].driverTime, 10.001);
+}
+
 TEST(RecordingLoop, StopWritesWhatIsQueuedWithWmrRowNames) {
     cTempFolder temp;
     sRings rings;

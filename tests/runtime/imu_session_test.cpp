@@ -54,8 +54,9 @@ TEST(ImuSessionTest, FakeDriverReadsTheLateHeadsetStream) {
     EXPECT_EQ(streams[0].read, samples);
     EXPECT_EQ(streams[0].produced, streams[0].read + streams[0].dropped + streams[0].pending);
     EXPECT_EQ(streams[0].dropped, 0u);
-    EXPECT_GT(streams[0].polls, 300u);
-    // The reader sleeps about a millisecond between drains.
+    // About a second of a reader that sleeps about a millisecond between drains; a
+    // loaded machine (Wine under a sanitizer build beside it) stretches the sleeps.
+    EXPECT_GT(streams[0].polls, 100u);
     EXPECT_GT(streams[0].pollMedianMs, 0.9);
     EXPECT_LT(streams[0].pollMedianMs, 30.0);
 

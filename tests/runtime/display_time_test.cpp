@@ -203,7 +203,10 @@ TEST(DisplayTimeComparisonTest, HostFramesAreTheRefreshesAndTheSummaryShowsThem)
     // 4 ms old, carried to 11 ms after the refresh that follows it closely.
     EXPECT_GT(display[0].Number("carryMeanMs"), 14.9);
     EXPECT_LT(display[0].Number("carryMeanMs"), 25.0);
-    EXPECT_LT(display[0].Number("orientationRmsDeg"), 0.1);
+    // Carried by its rates the pose stays within 0.03-0.09 deg and 0.1 mm on an idle machine; a
+    // pose shown without its carry is 1.6-2.2 deg and 1.7-2.9 mm off. The bounds sit between, with
+    // room for a loaded machine's later refreshes (the error grows with the square of the carry).
+    EXPECT_LT(display[0].Number("orientationRmsDeg"), 0.5);
     EXPECT_LT(display[0].Number("positionRmsMm"), 1.0);
 }
 

@@ -80,14 +80,19 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
     const Eigen::Quaterniond received(orientation[3], orientation[0], orientation[1], orientation[2]);
     const Eigen::Vector3d p(position[0], position[1], position[2]);
     const bool recording = mRecording.load();
-    // Recorded as received, usable or not: a bad input is what a recording is for.
-    if (recording) {
+    const auto recordAsReceived = [&] {
         mOpticalRawRing.push(halvex::sRawRecord{DriverTimeNow(), sampleTime, 1.0, p.x(), p.y(), p.z(), received.w(),
                                                 received.x(), received.y(), received.z()});
-    }
+    };
+    const bool usable = halvex::OrientationIsUsable({received.w(), received.x(), received.y(), received.z()}) &&
+                        PositionIsUsable(position) && std::isfinite(sampleTime);
+    const bool fusing = usable && mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly;
+    // Recorded as received, usable or not: a bad input is what a recording is for. A sample
+    // for the filter is stamped once the filter takes it, below, so that the raw file has
+    // the order the filter saw and a replay of it gives the same states.
+    if (recording && !fusing) recordAsReceived();
     // An all-zero or non-finite sample would poison the filter or the pose: drop it.
-    if (!halvex::OrientationIsUsable({received.w(), received.x(), received.y(), received.z()}) ||
-        !PositionIsUsable(position) || !std::isfinite(sampleTime)) {
+    if (!usable) {
         const uint32_t dropped = mDroppedInvalidPoses.fetch_add(1, std::memory_order_relaxed) + 1;
         if (DebugLogging()) DriverLog("%s dropped an optical sample with an invalid pose (%u so far)", mName.c_str(), dropped);
         return;
@@ -103,9 +108,12 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
     }
     const Eigen::Isometry3d imuPose = opticalPose * imuToHead;
 
-    if (mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly) {
+    if (fusing) {
         std::lock_guard<std::mutex> lock(mFilterMutex);
-        if (recording) PushFilterRecord(DriverTimeNow(), halvex::FilterRow_OptPre);
+        if (recording) {
+            recordAsReceived();
+            PushFilterRecord(DriverTimeNow(), halvex::FilterRow_OptPre);
+        }
         const int32_t fused = Count(counters.fusionOptical);
         if (DebugLogging() && EveryHundredth(fused))
             DriverLog("sem%d: Add Optical Sample to Sensor Fusion callCount=%d", static_cast<int>(mSemantic), callCount);

@@ -26,8 +26,11 @@ private:
     bool OpenImuStream();
     void ReadImuCalibration();
     void ProcessImuSamples();
-    // Scales a finite sample and feeds it to the filter; AddImuSample's result.
-    bool FeedImuSample(const vr::ImuSample_t& sample);
+    // Scales a finite sample and feeds it to the filter, recording it first if asked;
+    // AddImuSample's result.
+    bool FeedImuSample(const vr::ImuSample_t& sample, bool recording);
+    // The sample as it came, to the raw recording.
+    void RecordImuSample(const vr::ImuSample_t& sample);
 
     Eigen::Vector3d mFactoryGyroBias = Eigen::Vector3d::Zero();
     Eigen::Vector3d mFactoryGyroScale = Eigen::Vector3d::Ones();

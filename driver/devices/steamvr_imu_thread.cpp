@@ -201,18 +201,17 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
         for (uint32_t offset = 0; offset + kImuSampleSize <= bytesRead; offset += kImuSampleSize) {
             vr::ImuSample_t sample;
             std::memcpy(&sample, buffer + offset, sizeof(sample));
-            if (mRecording.load()) {
-                mImuRawRing.push(halvex::sRawRecord{DriverTimeNow(), sample.fSampleTime, 0.0, sample.vAccel.v[0],
-                                                    sample.vAccel.v[1], sample.vAccel.v[2], 0.0, sample.vGyro.v[0],
-                                                    sample.vGyro.v[1], sample.vGyro.v[2]});
-            }
+            const bool recording = mRecording.load();
             // A NaN time or reading would poison the filter for good: a NaN time even
             // defeats the time-order check in FeedImuSample.
             const double rawAccel[3] = {sample.vAccel.v[0], sample.vAccel.v[1], sample.vAccel.v[2]};
             const double rawGyro[3] = {sample.vGyro.v[0], sample.vGyro.v[1], sample.vGyro.v[2]};
-            if (!ImuSampleIsUsable(rawAccel, rawGyro, sample.fSampleTime)) continue;
+            if (!ImuSampleIsUsable(rawAccel, rawGyro, sample.fSampleTime)) {
+                if (recording) RecordImuSample(sample);  // what the filter was spared, as it came
+                continue;
+            }
             // The result of the poll's last usable sample decides about submitting.
-            fed = FeedImuSample(sample);
+            fed = FeedImuSample(sample, recording);
         }
     }
 
@@ -221,13 +220,21 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
     CheckStaleness(now);
 }
 
-bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample) {
+void cHalvexSteamvrDevice::RecordImuSample(const vr::ImuSample_t& sample) {
+    mImuRawRing.push(halvex::sRawRecord{DriverTimeNow(), sample.fSampleTime, 0.0, sample.vAccel.v[0], sample.vAccel.v[1],
+                                        sample.vAccel.v[2], 0.0, sample.vGyro.v[0], sample.vGyro.v[1],
+                                        sample.vGyro.v[2]});
+}
+
+bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample, bool recording) {
     // Scales only: the filter estimates the biases, seeded with the factory values.
     const double accel[3] = {sample.vAccel.v[0] * mFactoryAccelScale.x(), sample.vAccel.v[1] * mFactoryAccelScale.y(),
                              sample.vAccel.v[2] * mFactoryAccelScale.z()};
     const double gyro[3] = {sample.vGyro.v[0] * mFactoryGyroScale.x(), sample.vGyro.v[1] * mFactoryGyroScale.y(),
                             sample.vGyro.v[2] * mFactoryGyroScale.z()};
     std::unique_lock<std::mutex> lock(mFilterMutex);
+    // Stamped under the filter's lock: the raw file keeps the order the filter took samples in.
+    if (recording) RecordImuSample(sample);
     if (sample.fSampleTime - mFusionFilter.mLastImuTime <= 0.0) {
         DriverLog("Negative IMU dt");
         lock.unlock();

@@ -73,11 +73,13 @@ void cHalvexWmrDevice::TakeSamples_ImuThread(
     double now = 0.0;
     for (int i = 0; i < halvex::wmr::kSamplesPerReport; ++i) {
         const halvex::wmr::sWmrImuSample& s = samples[i];
-        now = DriverTimeNow();
-        if (recording)
-            mImuRawRing.push(halvex::MakeImuRawRecord(now, s.time, s.linearAcceleration, s.angularVelocity));
         std::unique_lock<std::mutex> lock(mFilterMutex);
-        if (recording) PushFilterRecord(now, halvex::FilterRow_ImuPre);
+        // Stamped under the filter's lock: the raw file keeps the order the filter took samples in.
+        now = DriverTimeNow();
+        if (recording) {
+            mImuRawRing.push(halvex::MakeImuRawRecord(now, s.time, s.linearAcceleration, s.angularVelocity));
+            PushFilterRecord(now, halvex::FilterRow_ImuPre);
+        }
         if (mProvider->mTrackingType == TrackingType_HalvexOnly) {
             if (DebugLogging()) DriverLog("sem%d index%d processed-%d: TrackingType::TrackingType_HalvexOnly", semantic, i, 1);
             return;

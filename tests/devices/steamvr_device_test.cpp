@@ -320,19 +320,27 @@ struct sScopedStateHome {
 };
 #endif
 
+// The recording of a device index no real device gets, so the test may delete its
+// files even in the real log folder; they are gone before and after.
+struct sTestRecording {
+    static constexpr uint32_t kIndex = 4000000007u;
+    sTestRecording() { Remove(); }
+    ~sTestRecording() { Remove(); }
+    void Remove() const {
+        std::filesystem::remove(raw);
+        std::filesystem::remove(folder / "device4000000007_filter.csv");
+    }
+    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
+    const std::filesystem::path raw = folder / "device4000000007_rawdata.csv";
+};
+
 TEST_F(LighthouseDevice, RecordingKeepsItsIndexAndTheSamplesItDropped) {
 #if !defined(_WIN32)
     sScopedStateHome stateHome;
 #endif
-    // No real device gets this index: the test may delete its files in the real log folder.
-    constexpr uint32_t kIndex = 4000000007u;
-    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
-    const auto removeFiles = [&] {
-        for (const char* name : {"device4000000007_rawdata.csv", "device4000000007_filter.csv"})
-            std::filesystem::remove(folder / name);
-    };
-    removeFiles();
-    const std::filesystem::path invalid = folder / "device4294967295_rawdata.csv";
+    const sTestRecording recording;
+    constexpr uint32_t kIndex = sTestRecording::kIndex;
+    const std::filesystem::path invalid = recording.folder / "device4294967295_rawdata.csv";
     const bool invalidExistedBefore = std::filesystem::exists(invalid);
     mProvider.mRecordRawData = true;
     MakeHead();
@@ -353,7 +361,7 @@ TEST_F(LighthouseDevice, RecordingKeepsItsIndexAndTheSamplesItDropped) {
     ASSERT_TRUE(WaitFor([&] { return Count("dropped an optical sample with an invalid pose") == 1; }, 1.0));
     mDevice->Deactivate();
 
-    std::ifstream raw(folder / "device4000000007_rawdata.csv");
+    std::ifstream raw(recording.raw);
     ASSERT_TRUE(raw.is_open());
     size_t unusable = 0;
     for (std::string line; std::getline(raw, line);) {
@@ -365,8 +373,68 @@ TEST_F(LighthouseDevice, RecordingKeepsItsIndexAndTheSamplesItDropped) {
     }
     EXPECT_EQ(unusable, 1u) << "the dropped sample is in the recording as it came";
     raw.close();
-    removeFiles();
     if (!invalidExistedBefore) std::filesystem::remove(invalid);
+}
+
+// The filter's lock, which the device's threads take to feed the filter.
+struct sFilterLock : cHalvexSteamvrDevice {
+    static std::mutex& Of(cHalvexFusedDevice& device) { return device.*(&sFilterLock::mFilterMutex); }
+};
+
+// The driver times of the raw file's rows and their kinds ("imu", "opt").
+std::vector<std::pair<double, std::string>> RawRows(const std::filesystem::path& file) {
+    std::vector<std::pair<double, std::string>> rows;
+    std::ifstream raw(file);
+    for (std::string line; std::getline(raw, line);) {
+        if (line.empty() || line[0] == '#' || line.rfind("driverTime", 0) == 0) continue;
+        std::stringstream cells(line);
+        std::string time, eventTime, kind;
+        std::getline(cells, time, ',');
+        std::getline(cells, eventTime, ',');
+        std::getline(cells, kind, ',');
+        rows.emplace_back(std::strtod(time.c_str(), nullptr), kind);
+    }
+    return rows;
+}
+
+// A replay feeds the filter the raw file's rows in their order: a sample stamped before
+// it waited for the filter, while the other thread's later sample went first, would make
+// the replay part from the device's own states.
+TEST_F(LighthouseDevice, RawRowsTakeTheOrderInWhichTheFilterTookTheSamples) {
+#if !defined(_WIN32)
+    sScopedStateHome stateHome;
+#endif
+    const sTestRecording recording;
+    mProvider.mRecordRawData = true;
+    MakeHead();
+    ActivateAndWaitForAValidPose(sTestRecording::kIndex);
+
+    double heldFrom = 0.0;
+    double heldUntil = 0.0;
+    {
+        // Both sources go on delivering while the filter is busy elsewhere.
+        std::lock_guard<std::mutex> hold(sFilterLock::Of(*mDevice));
+        heldFrom = mProvider.DriverTimeNow();
+        halvex::platform::SleepFor(0.05);
+        heldUntil = mProvider.DriverTimeNow();
+    }
+    const size_t poses = PoseCount();
+    ASSERT_TRUE(WaitFor([&] { return PoseCount() > poses + 20; }, 2.0)) << "tracking goes on";
+    mDevice->Deactivate();
+
+    size_t before = 0, during = 0, after = 0;
+    for (const auto& [time, kind] : RawRows(recording.raw)) {
+        if (time <= heldFrom) ++before;
+        else if (time < heldUntil) {
+            ++during;
+            ADD_FAILURE() << kind << " row stamped " << time - heldFrom << " s into the hold";
+        } else {
+            ++after;
+        }
+    }
+    EXPECT_GT(before, 0u);
+    EXPECT_EQ(during, 0u);
+    EXPECT_GT(after, 0u) << "the samples that waited are recorded";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "platform/sleep.h"
+#include "recording_files.h"
 
 #include <gtest/gtest.h>
 
@@ -381,20 +382,13 @@ struct sFilterLock : cHalvexSteamvrDevice {
     static std::mutex& Of(cHalvexFusedDevice& device) { return device.*(&sFilterLock::mFilterMutex); }
 };
 
-// The driver times of the raw file's rows and their kinds ("imu", "opt").
-std::vector<std::pair<double, std::string>> RawRows(const std::filesystem::path& file) {
-    std::vector<std::pair<double, std::string>> rows;
-    std::ifstream raw(file);
-    for (std::string line; std::getline(raw, line);) {
-        if (line.empty() || line[0] == '#' || line.rfind("driverTime", 0) == 0) continue;
-        std::stringstream cells(line);
-        std::string time, eventTime, kind;
-        std::getline(cells, time, ',');
-        std::getline(cells, eventTime, ',');
-        std::getline(cells, kind, ',');
-        rows.emplace_back(std::strtod(time.c_str(), nullptr), kind);
-    }
-    return rows;
+// The rows of a raw data file, as the replay tool reads them.
+std::vector<halvex::replay::sRawRow> RawRows(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    halvex::replay::sRawDataFile raw;
+    halvex::replay::sInputError error;
+    EXPECT_TRUE(halvex::replay::ReadRawDataFile(in, raw, error)) << file << ":" << error.line << ": " << error.reason;
+    return raw.rows;
 }
 
 // A replay feeds the filter the raw file's rows in their order: a sample stamped before
@@ -423,11 +417,13 @@ TEST_F(LighthouseDevice, RawRowsTakeTheOrderInWhichTheFilterTookTheSamples) {
     mDevice->Deactivate();
 
     size_t before = 0, during = 0, after = 0;
-    for (const auto& [time, kind] : RawRows(recording.raw)) {
-        if (time <= heldFrom) ++before;
-        else if (time < heldUntil) {
+    for (const halvex::replay::sRawRow& row : RawRows(recording.raw)) {
+        const double time = row.record.driverTime;
+        if (time <= heldFrom) {
+            ++before;
+        } else if (time < heldUntil) {
             ++during;
-            ADD_FAILURE() << kind << " row stamped " << time - heldFrom << " s into the hold";
+            ADD_FAILURE() << "the row of line " << row.line << " was stamped " << time - heldFrom << " s into the hold";
         } else {
             ++after;
         }

@@ -33,6 +33,31 @@ void PropagateCovarianceDense(Matrix18d& covariance, const Matrix18d& transition
     covariance = transition * covariance * transition.transpose() + processNoise;
 }
 
+namespace {
+
+// rows * Fx^T restricted to its first nine columns (the other columns of Fx^T are
+// unit columns, so they pass rows through unchanged).
+template <typename Rows>
+Eigen::Matrix<double, Rows::RowsAtCompileTime, 9> TimesTransitionTransposeLeft(
+    const Rows& rows, const sErrorTransition& transition) {
+    const double dt = transition.dt;
+    Eigen::Matrix<double, Rows::RowsAtCompileTime, 9> out;
+    out.template middleCols<3>(kPos).noalias() =
+        rows.template middleCols<3>(kPos) + dt * rows.template middleCols<3>(kVel);
+    out.template middleCols<3>(kVel).noalias() =
+        rows.template middleCols<3>(kVel) + dt * rows.template middleCols<3>(kGravity);
+    out.template middleCols<3>(kVel).noalias() +=
+        rows.template middleCols<3>(kRot) * transition.velocityFromOrientation.transpose();
+    out.template middleCols<3>(kVel).noalias() +=
+        rows.template middleCols<3>(kAccelBias) * transition.velocityFromAccelBias.transpose();
+    out.template middleCols<3>(kRot).noalias() =
+        rows.template middleCols<3>(kRot) * transition.orientationFromOrientation.transpose();
+    out.template middleCols<3>(kRot).noalias() -= dt * rows.template middleCols<3>(kGyroBias);
+    return out;
+}
+
+}  // namespace
+
 void PropagateCovarianceStructured(Matrix18d& covariance, const sErrorTransition& transition,
                                    const Vector18d& processNoiseDiagonal) {
     const double dt = transition.dt;
@@ -49,31 +74,15 @@ void PropagateCovarianceStructured(Matrix18d& covariance, const sErrorTransition
     m.middleRows<3>(kVel).noalias() += b * p.middleRows<3>(kAccelBias);
     m.middleRows<3>(kRot).noalias() = d * p.middleRows<3>(kRot) - dt * p.middleRows<3>(kGyroBias);
 
-    // N = M Fx^T. Columns 9-17 of N equal those of M; N is symmetric, so of the
-    // top-left 9x9 only the blocks on and above the diagonal are formed.
-    Matrix9d n;
-    // column block position: M_p + dt M_v, row of p
-    n.block<3, 3>(kPos, kPos).noalias() = m.block<3, 3>(kPos, kPos) + dt * m.block<3, 3>(kPos, kVel);
-    // column block velocity: M_v + M_rot A^T + M_ba B^T + dt M_g, rows of p and v
-    for (int row = kPos; row <= kVel; row += 3) {
-        auto block = n.block<3, 3>(row, kVel);
-        block.noalias() = m.block<3, 3>(row, kVel) + dt * m.block<3, 3>(row, kGravity);
-        block.noalias() += m.block<3, 3>(row, kRot) * a.transpose();
-        block.noalias() += m.block<3, 3>(row, kAccelBias) * b.transpose();
-    }
-    // column block orientation: M_rot D^T - dt M_bg, rows of p, v and rot
-    for (int row = kPos; row <= kRot; row += 3) {
-        auto block = n.block<3, 3>(row, kRot);
-        block.noalias() = m.block<3, 3>(row, kRot) * d.transpose();
-        block.noalias() -= dt * m.block<3, 3>(row, kGyroBias);
-    }
-    n.block<3, 3>(kVel, kPos) = n.block<3, 3>(kPos, kVel).transpose();
-    n.block<3, 3>(kRot, kPos) = n.block<3, 3>(kPos, kRot).transpose();
-    n.block<3, 3>(kRot, kVel) = n.block<3, 3>(kVel, kRot).transpose();
-
-    p.topLeftCorner<9, 9>() = n;
+    // N = M Fx^T: its last nine columns are those of M, its bottom-right block that
+    // of P. Every other block is formed, none mirrored: P is symmetric only up to
+    // the rounding of the optical update, and a mirrored half would turn that
+    // rounding into an error that the bias and gravity blocks keep and feed back
+    // at every step until P is indefinite.
+    const Matrix9d bottomLeft = TimesTransitionTransposeLeft(p.bottomRows<9>(), transition);
+    p.topLeftCorner<9, 9>() = TimesTransitionTransposeLeft(m, transition);
     p.topRightCorner<9, 9>() = m.rightCols<9>();
-    p.bottomLeftCorner<9, 9>() = m.rightCols<9>().transpose();
+    p.bottomLeftCorner<9, 9>() = bottomLeft;
     p.diagonal() += processNoiseDiagonal;
 }
 

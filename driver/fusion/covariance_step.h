@@ -32,7 +32,7 @@ Matrix18d DenseErrorTransition(const sErrorTransition& transition);
 void PropagateCovarianceDense(Matrix18d& covariance, const Matrix18d& transition,
                               const Matrix18d& processNoise);
 
-// Same result using the block structure of Fx and the symmetry of P; Q is diagonal.
+// Same result using the block structure of Fx; Q is diagonal. P need not be symmetric.
 void PropagateCovarianceStructured(Matrix18d& covariance, const sErrorTransition& transition,
                                    const Vector18d& processNoiseDiagonal);
 

@@ -3,6 +3,7 @@
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "devices/pose_validity.h"
+#include "fusion/filter_plausibility.h"
 
 #include <algorithm>
 #include <cmath>
@@ -123,8 +124,9 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
         const double filterOrientation[4] = {imuOrientation.x(), imuOrientation.y(), imuOrientation.z(),
                                              imuOrientation.w()};
         const double positionVariance = wmr ? 0.0001 : 1e-6;
-        mFusionFilter.AddOpticalSample(filterPosition, positionVariance, filterOrientation, 0.010000000000000002,
-                                       sampleTime, 0.0);
+        const halvex::sFilterUpdateResult result = mFusionFilter.AddOpticalSample(
+            filterPosition, positionVariance, filterOrientation, 0.010000000000000002, sampleTime, 0.0);
+        if (result.status != halvex::FilterUpdate_Refused) mNewestFilterOpticalPosition = imuPosition;
         mLastOpticalSampleTime.store(sampleTime);
         if (recording) PushFilterRecord(DriverTimeNow(), halvex::FilterRow_OptPost);
         return;
@@ -207,8 +209,8 @@ bool cHalvexFusedDevice::SubmitPoseUpdateSensorFusion() {
         std::lock_guard<std::mutex> filterLock(mFilterMutex);
         std::lock_guard<std::mutex> poseLock(mPoseMutex);
         const halvex::cFusionFilter& filter = mFusionFilter;
-        // A non-finite state never reaches the pose; the stale check rebuilds the filter.
-        if (filter.BufferCount() == 0 || !filter.IsFinite()) return false;
+        // An impossible state never reaches the pose; the stale check rebuilds the filter.
+        if (filter.BufferCount() == 0 || FilterStateIsImpossibleLocked(false)) return false;
         const auto& state = filter.mState;
         const Eigen::Vector3d rate = NewestBodyRate(filter);
         for (int i = 0; i < 3; ++i) {
@@ -292,9 +294,8 @@ void cHalvexFusedDevice::SubmitFusedPoseOrInvalidate(double now) {
 void cHalvexFusedDevice::CheckStaleness(double now) {
     const bool wmr = mFamily == eFusedDeviceFamily::Wmr;
     std::unique_lock<std::mutex> lock(mFilterMutex);
-    if (!mFusionFilter.IsFinite()) {
+    if (FilterStateIsImpossibleLocked(true)) {
         lock.unlock();
-        DriverLog("%s filter state is no longer finite", mName.c_str());
         ResetFilter();
         return;
     }
@@ -324,6 +325,28 @@ void cHalvexFusedDevice::CheckStaleness(double now) {
         lock.unlock();
         ResetFilter();
     }
+}
+
+bool cHalvexFusedDevice::FilterStateIsImpossibleLocked(bool log) {
+    using halvex::eFilterImplausibility;
+    const halvex::sFilterPlausibilityCheck check =
+        halvex::CheckFilterPlausibility(mFusionFilter, mNewestFilterOpticalPosition);
+    if (!log) return check.problem != eFilterImplausibility::None;
+    switch (check.problem) {
+        case eFilterImplausibility::None: return false;
+        case eFilterImplausibility::NotFinite: DriverLog("%s filter state is no longer finite", mName.c_str()); break;
+        case eFilterImplausibility::NegativeVariance:
+            DriverLog("%s filter state is not physical: a variance of %g", mName.c_str(), check.value);
+            break;
+        case eFilterImplausibility::GravityNorm:
+            DriverLog("%s filter state is not physical: gravity of %.3f m/s^2", mName.c_str(), check.value);
+            break;
+        case eFilterImplausibility::FarFromOptical:
+            DriverLog("%s filter state is not physical: %.3f m from the newest optical position", mName.c_str(),
+                      check.value);
+            break;
+    }
+    return true;
 }
 
 void cHalvexFusedDevice::PushFilterRecord(double driverTime, int32_t rowType) {

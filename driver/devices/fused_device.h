@@ -65,6 +65,8 @@ protected:
     std::atomic<double> mLastPoseTime{0.0};
     halvex::sFusionFilterParams mFusionParams;
     halvex::cFusionFilter mFusionFilter;
+    // The position last handed to mFusionFilter, to judge its state by; guarded by mFilterMutex.
+    Eigen::Vector3d mNewestFilterOpticalPosition = Eigen::Vector3d::Zero();
     std::mutex mFilterMutex;  // guards mFusionFilter; taken before mPoseMutex
     std::atomic<bool> mRecording{false};  // set at Activate, read by the frame and IMU threads
     std::thread mRecordThread;
@@ -74,6 +76,8 @@ protected:
     halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
 
 private:
+    // Logs why the filter's state is impossible; false when it is sound. Filter mutex held.
+    bool FilterStateIsImpossibleLocked(bool log);
     // Hands the pose to the runtime unless its orientation is unusable.
     bool SubmitCheckedPose(const vr::DriverPose_t& pose);
     void ThreadProc_RecordThread(uint32_t deviceIndex);

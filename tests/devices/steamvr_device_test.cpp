@@ -167,6 +167,77 @@ TEST_F(LighthouseDevice, AFilterOverflowedByAbsurdReadingsIsRebuiltAndNeverHande
     EXPECT_TRUE(!pose.poseIsValid || Finite(pose));
 }
 
+// A head whose filter a test can put into a state no sensor stream should lead to.
+class cForcibleHead : public cHalvexSteamvrDevice {
+public:
+    using cHalvexSteamvrDevice::cHalvexSteamvrDevice;
+    void Force(const std::function<void(halvex::cFusionFilter&)>& edit) {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        edit(mFusionFilter);
+    }
+};
+
+TEST_F(LighthouseDevice, AFilterThatLeftThePhysicallyPossibleIsResetAndNeverHandedOut) {
+    using halvex::cFusionFilter;
+    struct sCase {
+        const char* logged;
+        std::function<void(cFusionFilter&)> force;
+    };
+    const sCase cases[] = {
+        {"not physical: gravity of 7.8",
+         [](cFusionFilter& f) {
+             f.mState.segment<3>(halvex::FusionState_Gravity) *= 0.8;
+             f.mDelayedState.segment<3>(halvex::FusionState_Gravity) *= 0.8;
+         }},
+        {"not physical: a variance of -0.001",
+         [](cFusionFilter& f) {
+             f.mCovariance(16, 16) = -1e-3;
+             f.mDelayedCovariance(16, 16) = -1e-3;
+         }},
+        {"m from the newest optical position",
+         [](cFusionFilter& f) {
+             f.mState[0] += 3.0;
+             f.mDelayedState[0] += 3.0;
+         }},
+    };
+    for (const sCase& c : cases) {
+        SCOPED_TRACE(c.logged);
+        auto* head = new cForcibleHead(&mProvider, Hmd, "halvex-head");
+        mDevice = head;
+        head->SetRigidBodyId(kHeadId);
+        ActivateAndWaitForAValidPose();
+        halvex::platform::SleepFor(1.0);  // gravity settles
+        const vr::DriverPose_t before = head->GetPose();
+        ASSERT_TRUE(before.poseIsValid);
+        const size_t logMark = LogSize();
+        size_t poseMark = 0;
+        head->Force([&](cFusionFilter& f) {
+            c.force(f);
+            poseMark = PoseCount();
+        });
+        ASSERT_TRUE(WaitFor([&] { return CountSince(c.logged, logMark) > 0; }, 2.0));
+        ASSERT_TRUE(WaitFor([&] { return CountSince(kReset, logMark) > 0; }, 2.0));
+        EXPECT_EQ(CountSince(c.logged, logMark), 1u) << "one line, one reset";
+        ASSERT_TRUE(WaitFor([&] { return ValidPoseSince(PoseCount()); }, 2.0)) << "the rebuilt filter tracks again";
+
+        // Until the reset's invalid pose, at most the one pose already on its way out.
+        const auto poses = PosesSince(poseMark);
+        size_t validBeforeInvalid = 0;
+        for (const auto& pose : poses) {
+            if (!pose.poseIsValid) break;
+            ++validBeforeInvalid;
+        }
+        EXPECT_LE(validBeforeInvalid, 1u);
+        for (const auto& pose : poses) {
+            if (!pose.poseIsValid) continue;
+            EXPECT_LT(std::abs(pose.vecPosition[0] - before.vecPosition[0]), 0.5) << "a jumped pose went out";
+        }
+        mStimulus.reset();
+        delete mDevice;
+        mDevice = nullptr;
+    }
+}
+
 // The stream carries raw readings; the fused pose's angular velocity is the scaled
 // gyroscope, so a gyroscope scale dropped or applied the wrong way shows there.
 TEST_F(LighthouseDevice, FactoryScalesOtherThanOneAreApplied) {

@@ -4,6 +4,7 @@
 // covariance (symmetric, never indefinite) and the state physical.
 #include "filter_test_support.h"
 
+#include "fusion/filter_plausibility.h"
 #include "sim/imu_model.h"
 #include "sim/motion_scenario.h"
 #include "sim/optical_model.h"
@@ -39,6 +40,7 @@ struct sHealth {
     double worstNegativeEigenvalue = 0.0;  // relative to the largest eigenvalue
     double worstPositionError = 0.0;     // m, against truth, once settled
     double failedAt = 0.0;               // time of the first non-finite state, 0 if none
+    long judgedImpossible = 0;           // checks that called this sound filter impossible
 };
 
 double Asymmetry(const Matrix18d& p) {
@@ -74,6 +76,7 @@ sHealth RunStream(const sStream& stream, int checkEvery = 97) {
     int64_t frameIndex = optical.FirstIndexAtOrAfter(start + stream.opticalStartDelay);
     sim::sOpticalFrame frame = optical.Frame(frameIndex);
     double firstFix = 0.0;
+    Eigen::Vector3d newestOptical = Eigen::Vector3d::Zero();
     sHealth health;
     long step = 0;
     for (int64_t i = imu.FirstIndexAtOrAfter(start); i < imu.FirstIndexAtOrAfter(start + stream.seconds);
@@ -81,18 +84,22 @@ sHealth RunStream(const sStream& stream, int checkEvery = 97) {
         const sim::sImuSample sample = imu.Sample(i);
         for (; frame.deliveryTime <= sample.time; frame = optical.Frame(++frameIndex)) {
             if (frame.dropped) continue;
-            if (test::AddOptical(filter, frame.captureTime, frame.position, frame.orientation).status ==
-                    FilterUpdate_Corrected &&
-                firstFix == 0.0) {
-                firstFix = sample.time;
+            if (test::AddOptical(filter, frame.captureTime, frame.position, frame.orientation).status !=
+                FilterUpdate_Corrected) {
+                continue;
             }
+            newestOptical = frame.position;
+            if (firstFix == 0.0) firstFix = sample.time;
         }
         test::AddImu(filter, sample.time, sample.accelerometer, sample.gyroscope);
         if (!filter.IsFinite()) {
             health.failedAt = sample.time - start;
             return health;
         }
-        if (firstFix == 0.0 || step % checkEvery != 0) continue;
+        if (firstFix == 0.0) continue;
+        health.judgedImpossible +=
+            CheckFilterPlausibility(filter, newestOptical).problem != eFilterImplausibility::None;
+        if (step % checkEvery != 0) continue;
         health.worstAsymmetry = std::max(health.worstAsymmetry, Asymmetry(filter.mCovariance));
         health.worstNegativeEigenvalue =
             std::max(health.worstNegativeEigenvalue, NegativeEigenvalue(filter.mCovariance));
@@ -117,6 +124,7 @@ TEST(FusionFilterHealth, LateOpticalStartWithUnknownBiasesHoldsForFiveMinutes) {
     EXPECT_LT(health.worstPositionError, 0.01);
     EXPECT_LT(health.worstAsymmetry, 1e-9);
     EXPECT_LT(health.worstNegativeEigenvalue, 1e-9);
+    EXPECT_EQ(health.judgedImpossible, 0);
 }
 
 TEST(FusionFilterHealth, RandomStreamsKeepACovariance) {
@@ -143,6 +151,7 @@ TEST(FusionFilterHealth, RandomStreamsKeepACovariance) {
         EXPECT_LT(health.worstAsymmetry, 1e-9);
         EXPECT_LT(health.worstNegativeEigenvalue, 1e-9);
         EXPECT_LT(health.worstGravityNormError, 0.01);
+        EXPECT_EQ(health.judgedImpossible, 0) << "a sound filter was judged impossible";
     }
 }
 

@@ -5,6 +5,7 @@
 // orientation is compared with the truth at the time each pose claims.
 // Prints the orientation error per minute for both clock estimates.
 #include "fusion/fusion_filter.h"
+#include "fusion/head_filter_setups.h"
 #include "sim/imu_model.h"
 #include "sim/motion_scenario.h"
 #include "sim/optical_model.h"
@@ -31,7 +32,7 @@ struct sOptions {
 };
 
 // The WMR head's filter and optical variances.
-constexpr halvex::sFusionFilterParams kWmrParams{0.1, 0.0001, 1e-8, 1e-8};
+constexpr halvex::sFusionFilterParams kWmrParams = halvex::kWmrHeadFilterParams;
 constexpr double kPositionVariance = 0.0001;
 constexpr double kOrientationVariance = 0.010000000000000002;
 constexpr double kRadToDeg = 57.29577951308232;

@@ -7,10 +7,12 @@
 // head's error against the truth, at the time each pose claims and at the true time
 // of its newest sample, and the accelerometer bias the filter has learned.
 #include "fusion/fusion_filter.h"
+#include "fusion/head_filter_setups.h"
 #include "sim/imu_model.h"
 #include "sim/motion_scenario.h"
 #include "sim/offset_motion.h"
 #include "sim/optical_model.h"
+#include "sim/sensor_profile.h"
 #include "sim/tracking_geometry.h"
 #include "sim/wmr_headset.h"
 #include "wmr/headset_clock.h"
@@ -33,9 +35,12 @@ struct sOptions {
     double opticalNoiseMm = 0.0;    // the simulated mocap server streams the truth
     std::string scenario;           // empty: all
     uint32_t seed = sim::SeedForRigidBody(3);  // the demo's head body
+    sim::eSensorProfile profile = sim::eSensorProfile::Ideal;  // the IMU's; the optical model stays exact
+    double accelBiasPrior = 0.0;  // initial bias variances of the "bias prior" row; 0: none
+    double gyroBiasPrior = 0.0;
 };
 
-constexpr halvex::sFusionFilterParams kWmrParams{0.1, 0.0001, 1e-8, 1e-8};
+constexpr halvex::sFusionFilterParams kWmrParams = halvex::kWmrHeadFilterParams;
 constexpr halvex::sFusionFilterParams kLighthouseParams{0.1, 0.01, 1e-8, 1e-8};
 constexpr double kWmrPositionVariance = 0.0001;
 constexpr double kLighthousePositionVariance = 1e-6;
@@ -78,7 +83,7 @@ sResult Run(const sOptions& options, const std::string& scenarioName, const sVar
                                                     sim::HeadsetImuToHead().inverse());
     };
     const auto truth = headMotion();
-    sim::sImuModelParams imuParams;
+    sim::sImuModelParams imuParams = sim::MakeSensorProfile(options.profile, options.seed).UncalibratedImu();
     if (variant.biasFreeImu) imuParams.accelBias = imuParams.gyroBias = Eigen::Vector3d::Zero();
     sim::sWmrHeadsetParams headsetParams;
     headsetParams.deliveryDelay = options.delayMs / 1000.0;
@@ -134,9 +139,14 @@ sResult Run(const sOptions& options, const std::string& scenarioName, const sVar
     return result;
 }
 
-std::vector<sVariant> Variants() {
+std::vector<sVariant> Variants(const sOptions& options) {
     std::vector<sVariant> v;
     v.push_back({"as the driver runs"});
+    if (options.accelBiasPrior > 0.0 || options.gyroBiasPrior > 0.0) {
+        v.push_back({"given bias prior"});
+        v.back().params.initialAccelBiasVariance = options.accelBiasPrior;
+        v.back().params.initialGyroBiasVariance = options.gyroBiasPrior;
+    }
     v.push_back({"true sample times"});
     v.back().trueSampleTimes = true;
     v.push_back({"gyro bias known"});
@@ -167,6 +177,10 @@ bool ParseOptions(int argc, char** argv, sOptions& options) {
         const std::string flag = argv[i];
         if (flag == "--help" || flag == "-h" || i + 1 >= argc) return false;
         const char* text = argv[++i];
+        if (flag == "--profile") {
+            if (!sim::ParseSensorProfile(text, options.profile)) return false;
+            continue;
+        }
         if (flag == "--scenario") {
             if (!sim::cMotionScenario::Create(text)) return false;
             options.scenario = text;
@@ -180,6 +194,8 @@ bool ParseOptions(int argc, char** argv, sOptions& options) {
         else if (flag == "--optical-latency-ms" && value >= 0.0 && value <= 100.0) options.opticalLatencyMs = value;
         else if (flag == "--optical-rate" && value >= 1.0 && value <= 1000.0) options.opticalRate = value;
         else if (flag == "--optical-noise-mm" && value >= 0.0 && value <= 100.0) options.opticalNoiseMm = value;
+        else if (flag == "--accel-bias-prior" && value > 0.0) options.accelBiasPrior = value;
+        else if (flag == "--gyro-bias-prior" && value > 0.0) options.gyroBiasPrior = value;
         else if (flag == "--seed" && value >= 0.0 && value <= 4294967295.0) options.seed = static_cast<uint32_t>(value);
         else return false;
     }
@@ -194,10 +210,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: wmr_position_error [--seconds 30] [--scenario NAME (default: all)] [--delay-ms 1]\n"
                      "                          [--optical-latency-ms 12] [--optical-rate 120] [--optical-noise-mm 0]\n"
-                     "                          [--seed N (default: the demo's head body)]\n");
+                     "                          [--seed N (default: the demo's head body)] [--profile ideal|realistic]\n"
+                     "                          [--accel-bias-prior VAR] [--gyro-bias-prior VAR]\n");
         return 2;
     }
-    const sim::sImuModelParams imu;
+    const sim::sImuModelParams imu = sim::MakeSensorProfile(options.profile, options.seed).UncalibratedImu();
     std::printf("WMR head offline: %g s per row after %g s settling, report delay %g ms, optical %g Hz, %g ms latency, "
                 "%g mm noise\nIMU accel bias (%g, %g, %g) m/s^2, gyro bias (%g, %g, %g) rad/s\n",
                 options.seconds - kSettleSeconds, kSettleSeconds, options.delayMs, options.opticalRate,
@@ -208,7 +225,7 @@ int main(int argc, char** argv) {
     for (const std::string& name : names) {
         std::printf("\n%-11s %-24s %8s %8s %11s %9s %9s %23s %26s\n", name.c_str(), "variant", "pos mm", "ori deg",
                     "pos@true mm", "dating ms", "last 10 s", "learned accel bias", "learned gyro bias");
-        for (const sVariant& variant : Variants()) {
+        for (const sVariant& variant : Variants(options)) {
             const sResult r = Run(options, name, variant);
             std::printf("%-11s %-24s %8.3f %8.4f %11.3f %9.3f %9.3f   %+6.4f %+6.4f %+6.4f   %+7.5f %+7.5f %+7.5f\n", "",
                         variant.name, r.positionClaimedMm.Value(), r.orientationClaimedDeg.Value(),

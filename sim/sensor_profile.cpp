@@ -58,6 +58,15 @@ sSensorProfile Realistic(uint32_t seed) {
     p.imuToHeadError.linear() = turn.toRotationMatrix();
     p.imuToHeadError.translation() = 0.003 * RandomDirection(errors);
 
+    // Constant biases of a headset IMU that no factory calibration corrects: consumer
+    // MEMS gyroscopes leave the factory with zero-rate offsets of a few mrad/s and
+    // accelerometers with zero-g offsets of tens of mg (assumed: the order consumer
+    // MEMS datasheets state, no single sheet checked for it). Drawn from a stream of
+    // their own, so the other draws of a seed stay as they were.
+    cSeededRandom offsets(StreamSeed(seed, kSensorErrorStream, 1));
+    for (int i = 0; i < 3; ++i) p.uncalibratedGyroBias[i] = offsets.Uniform(-0.004, 0.004);
+    for (int i = 0; i < 3; ++i) p.uncalibratedAccelBias[i] = offsets.Uniform(-0.03, 0.03) * kStandardGravity;
+
     sOpticalModelParams& optical = p.optical;
     // Marker-based mocap noise, 0.3 mm per axis and 0.15 deg for a head-sized rigid
     // body (assumed: sub-millimetre static noise is what such systems are usually

@@ -27,6 +27,17 @@ struct sSensorProfile {
     sOpticalModelParams optical;
     // The headset's true IMU-to-head transform is the published one times this.
     Eigen::Isometry3d imuToHeadError = Eigen::Isometry3d::Identity();
+    // An IMU whose factory calibration the driver cannot read (a WMR headset's HID
+    // interface offers none) shows these constant biases instead of imu's.
+    Eigen::Vector3d uncalibratedAccelBias = sImuModelParams().accelBias;
+    Eigen::Vector3d uncalibratedGyroBias = sImuModelParams().gyroBias;
+
+    sImuModelParams UncalibratedImu() const {
+        sImuModelParams params = imu;
+        params.accelBias = uncalibratedAccelBias;
+        params.gyroBias = uncalibratedGyroBias;
+        return params;
+    }
 };
 
 // The sensors of the body whose scenario seed is `seed`: per-device errors

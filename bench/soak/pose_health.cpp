@@ -18,13 +18,34 @@ bool Finite(const vr::DriverPose_t& p) {
 
 }  // namespace
 
-cPoseHealth::cPoseHealth(std::string watchedSerial, double maxGapSeconds)
-    : mSerial(std::move(watchedSerial)), mMaxGap(maxGapSeconds) {}
+cPoseHealth::cPoseHealth(std::string watchedSerial, double maxGapSeconds, sAccuracyBound bound, double runStart)
+    : mSerial(std::move(watchedSerial)), mMaxGap(maxGapSeconds), mAccuracy(bound, runStart) {}
+
+void cPoseHealth::SetTruth(vrhost::cTruthComparison* truth) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mTruth = truth;
+}
+
+void cPoseHealth::SetAccuracyExcluded(bool excluded) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mAccuracy.SetExcluded(excluded);
+}
+
+std::vector<sMinuteAccuracy> cPoseHealth::AccuracyPerMinute() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mAccuracy.Minutes();
+}
+
+std::vector<sBoundViolation> cPoseHealth::AccuracyViolations() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mAccuracy.Violations();
+}
 
 void cPoseHealth::OnPoseUpdate(const std::string& serial, const vrhost::sPoseUpdate& update) {
     const bool valid = update.pose.poseIsValid;
     const bool finite = Finite(update.pose);
     std::lock_guard<std::mutex> lock(mMutex);
+    if (mTruth) mTruth->OnPoseUpdate(serial, update);
     if (!valid) {
         ++mCounts.notValid;
     } else if (!finite) {
@@ -39,6 +60,9 @@ void cPoseHealth::OnPoseUpdate(const std::string& serial, const vrhost::sPoseUpd
     } else if (mRunStart < 0.0 || t - mLastPoseTime > mMaxGap) {
         mRunStart = t;
     }
+    vrhost::sWorldPose truth;
+    if (valid && finite && mTruth && mTruth->TruthOfUpdate(serial, update, truth))
+        mAccuracy.Add(t, vrhost::PositionError(update.world, truth), vrhost::OrientationError(update.world, truth));
     mLastPoseTime = t;
 }
 

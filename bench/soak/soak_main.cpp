@@ -11,8 +11,18 @@
 // --only restricts the faults to some kinds; --trace prints the driver's log lines
 // with the run's clock beside the soak's own.
 //
+// The fused head is also judged against the truth outside the faults and their
+// recoveries: the table gives its error per minute, and --check fails when the
+// error stayed above 10 mm or 2 degrees (--max-error-mm, --max-error-deg) for more
+// than 0.5 s (--max-error-seconds). --no-faults runs a fault-free session without
+// recording (a long one would fill the disk), --server-delay starts the mocap
+// server that long after the driver (the IMU runs alone first), and --hmd and
+// --profile pick the headset and the simulated sensors.
+//
 //   soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...
-//        [--only KIND]... [--trace]
+//        [--only KIND]... [--trace] [--no-faults] [--server-delay S]
+//        [--hmd lighthouse|holographic] [--profile ideal|realistic]
+//        [--max-error-mm MM] [--max-error-deg DEG] [--max-error-seconds S]
 #include "fault_schedule.h"
 #include "log_timeline.h"
 #include "pose_health.h"
@@ -20,12 +30,14 @@
 #include "server_process.h"
 
 #include "platform/clock.h"
+#include "sim/sensor_profile.h"
 #include "udp_socket.h"
 #include "vrhost/host/driver_location.h"
 #include "vrhost/host/driver_log.h"
 #include "vrhost/host/host.h"
 #include "vrhost/host/server_driver_host.h"
 #include "vrhost/interfaces/io_buffer.h"
+#include "vrhost/world/simulated_world.h"
 
 #include <algorithm>
 #include <climits>
@@ -45,6 +57,7 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
 constexpr double kRecoveryWindowSeconds = 3.0;
 constexpr double kRecoveryTimeoutSeconds = 30.0;
 constexpr double kPoseGapSeconds = 0.5;
@@ -63,6 +76,11 @@ struct sOptions {
     std::set<std::string> tolerated;
     std::vector<soak::eFaultKind> only;
     bool trace = false;
+    bool faults = true;
+    double serverDelaySeconds = 0.0;
+    std::string hmd = "lighthouse";
+    sim::eSensorProfile profile = sim::eSensorProfile::Ideal;
+    soak::sAccuracyBound bound;
 };
 
 bool FindKind(const std::string& name, soak::eFaultKind* kind) {
@@ -96,6 +114,25 @@ bool ParseOptions(int argc, char** argv, sOptions* options) {
             options->only.push_back(kind);
         } else if (name == "--trace") {
             options->trace = true;
+        } else if (name == "--no-faults") {
+            options->faults = false;
+        } else if (name == "--server-delay" && hasValue) {
+            options->serverDelaySeconds = std::atof(argv[++i]);
+            if (!(options->serverDelaySeconds >= 0.0 && options->serverDelaySeconds <= 3600.0)) return false;
+        } else if (name == "--hmd" && hasValue) {
+            options->hmd = argv[++i];
+            if (options->hmd != "lighthouse" && options->hmd != "holographic") return false;
+        } else if (name == "--profile" && hasValue) {
+            if (!sim::ParseSensorProfile(argv[++i], options->profile)) return false;
+        } else if (name == "--max-error-mm" && hasValue) {
+            options->bound.positionMetres = std::atof(argv[++i]) / 1000.0;
+            if (!(options->bound.positionMetres > 0.0)) return false;
+        } else if (name == "--max-error-deg" && hasValue) {
+            options->bound.orientationRadians = std::atof(argv[++i]) * kPi / 180.0;
+            if (!(options->bound.orientationRadians > 0.0)) return false;
+        } else if (name == "--max-error-seconds" && hasValue) {
+            options->bound.seconds = std::atof(argv[++i]);
+            if (!(options->bound.seconds > 0.0)) return false;
         } else {
             return false;
         }
@@ -139,13 +176,14 @@ public:
     cSoak(const sOptions& options, const std::filesystem::path& work, uint16_t port)
         : mOptions(options),
           mWork(work),
-          mHealth(kHeadSerial, kPoseGapSeconds),
+          mHealth(kHeadSerial, kPoseGapSeconds, options.bound, gRunStart),
           mSchedule(options.seed, options.only),
           mTimeline(&RunClock, options.trace),
           mTimelineStream(&mTimeline) {
         const std::string corvane = ProgramFolder() + "/corvane_sim";
         std::vector<std::string> args = {"--port", std::to_string(port), "--rate", "240", "--latency-ms", "12",
-                                         "--duration", std::to_string(static_cast<int>(options.seconds) + 900)};
+                                         "--profile", sim::SensorProfileName(options.profile), "--duration",
+                                         std::to_string(static_cast<int>(options.seconds + options.serverDelaySeconds) + 900)};
         for (int id : {kHeadId, kControllerAId, kControllerBId}) {
             args.push_back("--rigid-body");
             args.push_back(std::to_string(id) + ":" + kScenario);
@@ -164,35 +202,48 @@ public:
 
     int Run() {
         std::string error;
-        if (!mPrimary->Start(&error)) return Fail("cannot start corvane_sim: " + error);
+        if (mOptions.serverDelaySeconds == 0.0 && !mPrimary->Start(&error))
+            return Fail("cannot start corvane_sim: " + error);
         const std::filesystem::path settings = mWork / "soak.vrsettings";
         {
             std::ofstream out(settings);
             out << "{ \"driver_halvex\": { \"tessalyRigidBodyIdHead\": " << kHeadId
                 << ", \"tessalyRigidBodyIdControllerA\": " << kControllerAId
                 << ", \"tessalyRigidBodyIdControllerB\": " << kControllerBId
-                << ", \"trackingType\": \"Standard\", \"recordRawData\": true } }\n";
+                << ", \"trackingType\": \"Standard\", \"recordRawData\": " << (mOptions.faults ? "true" : "false")
+                << " } }\n";
         }
         vrhost::sHostOptions hostOptions;
         hostOptions.settingsFile = settings.string();
         hostOptions.scenario = kScenario;
         hostOptions.poseHistoryLimit = 1000;
+        hostOptions.hmdTrackingSystem = mOptions.hmd;
+        hostOptions.sensorProfile = mOptions.profile;
         mHost = std::make_unique<vrhost::cHost>(hostOptions);
         mHost->LoadDriver(vrhost::DriverFolderBesideProgram());
+        if (mHost->World()) mHealth.SetTruth(&mHost->World()->Truth());
         mHost->ServerDriverHost().SetPoseObserver(&mHealth);
         mHost->DriverLog().SetEcho(&mTimelineStream);
+        mHealth.SetAccuracyExcluded(true);  // start-up is a recovery too
         if (mHost->Init() != vr::VRInitError_None) return Fail("the driver's Init failed");
+        if (mOptions.serverDelaySeconds > 0.0) {
+            mHost->RunFor(mOptions.serverDelaySeconds);
+            if (!mPrimary->Start(&error)) return Fail("cannot start corvane_sim: " + error);
+        }
 
         const double started = Now();
         if (!AwaitRecovery(started, nullptr)) return Fail("the head never sent valid poses after start-up");
         mStartResources = soak::MeasureProcessResources();
-        std::printf("soak: started in %.1f s; seed %u, %.0f s of faults\n", Now() - started, mOptions.seed,
-                    mOptions.seconds);
+        mHealth.SetAccuracyExcluded(false);
+        std::printf("soak: started in %.1f s; seed %u, %.0f s %s\n", Now() - started, mOptions.seed, mOptions.seconds,
+                    mOptions.faults ? "of faults" : "without faults");
         std::fflush(stdout);
 
         // A checked run goes on until every kind has been injected once.
         const double faultsFrom = Now();
-        while (Now() - faultsFrom < mOptions.seconds || (mOptions.check && CountInjected() < mSchedule.KindCount())) {
+        if (!mOptions.faults) RunFaultFree(faultsFrom);
+        while (mOptions.faults &&
+               (Now() - faultsFrom < mOptions.seconds || (mOptions.check && CountInjected() < mSchedule.KindCount()))) {
             InjectAndAwait(mSchedule.Next());
             mHost->RunFor(kQuietSecondsBetweenFaults);
         }
@@ -243,8 +294,21 @@ private:
         return vr::k_unTrackedDeviceIndexInvalid;
     }
 
+    // Progress once a minute, so a long session shows it is alive.
+    void RunFaultFree(double from) {
+        while (Now() - from < mOptions.seconds) {
+            mHost->RunFor(std::min(60.0, mOptions.seconds - (Now() - from)));
+            const auto minutes = mHealth.AccuracyPerMinute();
+            const soak::sMinuteAccuracy last = minutes.empty() ? soak::sMinuteAccuracy{} : minutes.back();
+            std::printf("soak: %7.1f s  fault-free, head %.2f mm / %.3f deg RMS this minute, %zu runs above the bound\n",
+                        RunClock(), last.positionRmsMm, last.orientationRmsDeg, mHealth.AccuracyViolations().size());
+            std::fflush(stdout);
+        }
+    }
+
     void InjectAndAwait(const soak::sFault& fault) {
         using soak::eFaultKind;
+        mHealth.SetAccuracyExcluded(true);
         using eImuFault = vrhost::cImuStream::eFault;
         std::string error;
         // When the driver last heard from a server before the fault; < 0: not a server fault.
@@ -315,6 +379,7 @@ private:
         ++outcome.injected;
         double seconds = 0.0;
         const bool recovered = AwaitRecovery(from, &seconds);
+        mHealth.SetAccuracyExcluded(false);
         if (recovered) {
             ++outcome.recovered;
             outcome.recoverySeconds.push_back(seconds);
@@ -341,9 +406,12 @@ private:
         }
         const soak::sPoseCounts poses = mHealth.Counts();
         bool ok = true;
+        if (!mOptions.faults) std::printf("\nsoak: %.0f s without faults, seed %u\n", mElapsed, mOptions.seed);
+        if (mOptions.faults) {
         std::printf("\nsoak: %.0f s of faults, seed %u\n\n", mElapsed, mOptions.seed);
         std::printf("%-24s %9s %10s %9s %9s\n", "fault", "injected", "recovered", "p50 s", "max s");
-        for (int i = 0; i < soak::kFaultKindCount; ++i) {
+        }
+        for (int i = 0; mOptions.faults && i < soak::kFaultKindCount; ++i) {
             if (!mSchedule.Holds(static_cast<soak::eFaultKind>(i))) continue;
             const std::string name = soak::FaultKindName(static_cast<soak::eFaultKind>(i));
             const sOutcome& o = mOutcomes[name];
@@ -357,6 +425,7 @@ private:
                     static_cast<unsigned long long>(poses.valid), static_cast<unsigned long long>(poses.notValid),
                     static_cast<unsigned long long>(poses.validNonFinite));
         std::printf("filter resets: %llu\n", static_cast<unsigned long long>(resets));
+        ok = ReportAccuracy() && ok;
         std::printf("recording rows dropped: %llu (over %llu recordings)\n", static_cast<unsigned long long>(dropped),
                     static_cast<unsigned long long>(recordings));
         std::printf("\n%-20s %10s %10s\n", "", "start", "end");
@@ -373,6 +442,32 @@ private:
         if (mEndResources.residentMiB > mStartResources.residentMiB + mOptions.maxRssGrowthMiB) ok = false;
         std::printf("\nsoak check: %s\n", ok ? "passed" : "FAILED");
         return ok ? 0 : 1;
+    }
+
+    // The head's error per minute and the runs above the bound; false if there was one.
+    bool ReportAccuracy() const {
+        const soak::sAccuracyBound& bound = mOptions.bound;
+        std::printf("\nhead against truth (%s, %s), outside faults and their recoveries:\n", mOptions.hmd.c_str(),
+                    sim::SensorProfileName(mOptions.profile));
+        std::printf("%6s %8s %11s %11s %11s %11s\n", "minute", "poses", "pos RMS mm", "pos max mm", "ori RMS deg",
+                    "ori max deg");
+        const auto minutes = mHealth.AccuracyPerMinute();
+        for (size_t i = 0; i < minutes.size(); ++i) {
+            const soak::sMinuteAccuracy& m = minutes[i];
+            if (m.judged == 0) {
+                std::printf("%6zu %8d %11s %11s %11s %11s\n", i + 1, 0, "-", "-", "-", "-");
+                continue;
+            }
+            std::printf("%6zu %8llu %11.2f %11.2f %11.3f %11.3f\n", i + 1, static_cast<unsigned long long>(m.judged),
+                        m.positionRmsMm, m.positionMaxMm, m.orientationRmsDeg, m.orientationMaxDeg);
+        }
+        const auto violations = mHealth.AccuracyViolations();
+        std::printf("above %.1f mm or %.2f deg for more than %.2f s: %zu times", bound.positionMetres * 1000.0,
+                    bound.orientationRadians * 180.0 / kPi, bound.seconds, violations.size());
+        for (size_t i = 0; i < violations.size() && i < 5; ++i)
+            std::printf("%s at %.1f s for %.2f s", i == 0 ? ":" : ",", violations[i].from, violations[i].seconds);
+        std::printf("\n");
+        return violations.empty();
     }
 
     const sOptions mOptions;
@@ -395,7 +490,9 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
                      "usage: soak [--seconds S] [--seed N] [--check] [--max-rss-growth-mb M] [--tolerate KIND]...\n"
-                     "            [--only KIND]... [--trace]\n");
+                     "            [--only KIND]... [--trace] [--no-faults] [--server-delay S]\n"
+                     "            [--hmd lighthouse|holographic] [--profile ideal|realistic]\n"
+                     "            [--max-error-mm MM] [--max-error-deg DEG] [--max-error-seconds S]\n");
         return 2;
     }
     // A command to a server that was just killed must not end the run.

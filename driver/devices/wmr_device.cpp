@@ -3,6 +3,7 @@
 #include "core/callback_boundary.h"
 #include "core/device_provider.h"
 #include "core/driver_log.h"
+#include "fusion/head_filter_setups.h"
 #include "core/host_interfaces.h"
 #include "core/property_access.h"
 #include "platform/thread_priority.h"
@@ -22,7 +23,7 @@ halvex::cCallbackBoundary gImuThreadBoundary("a WMR device's IMU thread");
 }  // namespace
 
 cHalvexWmrDevice::cHalvexWmrDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial)
-    : cHalvexFusedDevice(provider, semantic, serial, eFusedDeviceFamily::Wmr, {0.1, 0.0001, 1e-8, 1e-8}),
+    : cHalvexFusedDevice(provider, semantic, serial, eFusedDeviceFamily::Wmr, halvex::kWmrHeadFilterParams),
       mImuLink(provider->mDebugLevel) {
     mImuStaleSeconds = 0.35;
     mOpticalHoldSeconds = 2.0;

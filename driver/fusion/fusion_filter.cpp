@@ -26,8 +26,12 @@ cFusionFilter::cFusionFilter(const sFusionFilterParams& params) : mParams(params
     // Position, velocity and orientation start practically unconstrained.
     mCovariance.setZero();
     for (int i = 0; i < 9; ++i) mCovariance(i, i) = 1e10;
-    for (int i = 9; i < 12; ++i) mCovariance(i, i) = 10.0 * params.accelBiasWalk;
-    for (int i = 12; i < 15; ++i) mCovariance(i, i) = 10.0 * params.gyroBiasWalk;
+    const double accelBiasVariance =
+        params.initialAccelBiasVariance > 0.0 ? params.initialAccelBiasVariance : 10.0 * params.accelBiasWalk;
+    const double gyroBiasVariance =
+        params.initialGyroBiasVariance > 0.0 ? params.initialGyroBiasVariance : 10.0 * params.gyroBiasWalk;
+    for (int i = 9; i < 12; ++i) mCovariance(i, i) = accelBiasVariance;
+    for (int i = 12; i < 15; ++i) mCovariance(i, i) = gyroBiasVariance;
     for (int i = 15; i < 18; ++i) mCovariance(i, i) = 100.0;
 
     mDelayedState = mState;

@@ -3,6 +3,7 @@
 #include "filter_comparison.h"
 
 #include "fusion/fusion_filter.h"
+#include "fusion/head_filter_setups.h"
 
 #include <Eigen/Geometry>
 
@@ -297,7 +298,7 @@ sReplayOptions DeviceOptions(eReplayDevice device) {
     sReplayOptions options;
     options.device = device;
     if (device == eReplayDevice::Wmr) {
-        options.params = sFusionFilterParams{0.1, 0.0001, 1e-8, 1e-8};
+        options.params = kWmrHeadFilterParams;
         options.positionVariance = 0.0001;
     }
     return options;

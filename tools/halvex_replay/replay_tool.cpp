@@ -133,7 +133,13 @@ void TakeDeviceOptions(const sRawDataFile& raw, sCommandLine& command) {
     options.accelBiasSeed = given.accelBiasSeed;
     options.gyroBiasSeed = given.gyroBiasSeed;
     options.pollPeriod = given.pollPeriod;
-    if (command.params) options.params = *command.params;
+    // The four noise figures only: the device's bias prior stays.
+    if (command.params) {
+        options.params.accelNoise = command.params->accelNoise;
+        options.params.gyroNoise = command.params->gyroNoise;
+        options.params.accelBiasWalk = command.params->accelBiasWalk;
+        options.params.gyroBiasWalk = command.params->gyroBiasWalk;
+    }
     if (command.positionVariance) options.positionVariance = *command.positionVariance;
     if (command.orientationVariance) options.orientationVariance = *command.orientationVariance;
     command.options = options;

@@ -37,7 +37,8 @@ cWmrHidDevice::cWmrHidDevice(const sHostOptions& options, int32_t headRigidBodyI
     params.driftPpm = mOptions.clockDriftPpm;
     params.deliveryJitter = mOptions.deliveryJitterSeconds;
     mHeadset = std::make_unique<sim::cWmrHeadset>(std::move(motion),
-                                                 sim::MakeSensorProfile(options.sensorProfile, seed).imu, seed, params);
+                                                 sim::MakeSensorProfile(options.sensorProfile, seed).UncalibratedImu(), seed,
+                                                 params);
 #ifndef _WIN32
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/vrhost-hid-XXXXXX";

@@ -2,6 +2,7 @@
 // dropouts; the fused pose must settle onto the truth and beat the late optical pose.
 #include "filter_test_support.h"
 
+#include "fusion/head_filter_setups.h"
 #include "sim/imu_model.h"
 #include "sim/motion_scenario.h"
 #include "sim/optical_model.h"
@@ -73,6 +74,36 @@ TEST(FusionFilterConvergence, WalkingTracksTranslation) {
     EXPECT_LT(errors.fusedPositionRms, 0.001);
     EXPECT_LT(errors.fusedOrientationRms, 0.5 * EIGEN_PI / 180.0);
     EXPECT_LT(errors.velocityError.norm(), 0.02);
+}
+
+// A WMR head has no factory biases to start from: its filter must learn biases of
+// the size an uncalibrated IMU has within a session, not hold them near zero.
+TEST(FusionFilterConvergence, WmrHeadLearnsUncalibratedBiases) {
+    const auto scenario = sim::cMotionScenario::Create("head-turns", 5);
+    sim::sImuModelParams imuParams;
+    imuParams.accelBias = {0.2, -0.15, 0.1};
+    imuParams.gyroBias = {0.003, -0.002, 0.0025};
+    const sim::cImuModel imu(*scenario, imuParams, 5);
+    const sim::cOpticalModel optical(*scenario, sim::sOpticalModelParams(), 5);
+    cFusionFilter filter(kWmrHeadFilterParams);
+    const double start = 3000.0;
+    int64_t frameIndex = optical.FirstIndexAtOrAfter(start);
+    sim::sOpticalFrame frame = optical.Frame(frameIndex);
+    for (int64_t i = imu.FirstIndexAtOrAfter(start); i < imu.FirstIndexAtOrAfter(start + 60.0); ++i) {
+        const sim::sImuSample sample = imu.Sample(i);
+        for (; frame.deliveryTime <= sample.time; frame = optical.Frame(++frameIndex)) {
+            if (frame.dropped) continue;
+            const double xyzw[4] = {frame.orientation.x(), frame.orientation.y(), frame.orientation.z(),
+                                    frame.orientation.w()};
+            filter.AddOpticalSample(frame.position.data(), 0.0001, xyzw, test::kOrientationVariance,
+                                    frame.captureTime, 0.0);
+        }
+        test::AddImu(filter, sample.time, sample.accelerometer, sample.gyroscope);
+    }
+    const Eigen::Vector3d accelBias = filter.mState.segment<3>(FusionState_AccelBias);
+    const Eigen::Vector3d gyroBias = filter.mState.segment<3>(FusionState_GyroBias);
+    EXPECT_LT((accelBias - imuParams.accelBias).norm(), 0.05) << accelBias.transpose();
+    EXPECT_LT((gyroBias - imuParams.gyroBias).norm(), 0.0005) << gyroBias.transpose();
 }
 
 }  // namespace

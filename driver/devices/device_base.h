@@ -3,6 +3,7 @@
 #pragma once
 
 #include "devices/halvex_device.h"
+#include "platform/thread_name.h"  // every device class names the threads it starts
 
 #include <Eigen/Core>
 

@@ -13,6 +13,7 @@ halvex::cCallbackBoundary gRecordThreadBoundary("a device's recording thread");
 void cHalvexFusedDevice::StartRecordThread(uint32_t deviceIndex) {
     mStopRecordThread.store(false);
     mRecordThread = std::thread([this, deviceIndex] { ThreadProc_RecordThread(deviceIndex); });
+    halvex::platform::NameThread(mRecordThread, "halvex-record");
 }
 
 void cHalvexFusedDevice::StopRecordThread() {

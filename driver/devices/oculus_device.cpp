@@ -1,14 +1,20 @@
 #include "devices/oculus_device.h"
 
+#include "core/callback_boundary.h"
 #include "core/device_provider.h"
 #include "core/driver_log.h"
+#include "devices/pose_validity.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace {
 
 std::atomic<int32_t> gUpdateInertialCalls{0};
+halvex::cCallbackBoundary gActivateBoundary("Activate of an Oculus device");
+
+bool Finite3(const double v[3]) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
 
 }  // namespace
 
@@ -24,10 +30,20 @@ cHalvexOculusDevice::~cHalvexOculusDevice() {
 }
 
 vr::EVRInitError cHalvexOculusDevice::Activate(uint32_t unObjectId) {
-    ActivateCommon(unObjectId, "Activating Halvex Oculus Device\n", false);
-    mLink->Attach(this);
-    mAttached = true;
-    return vr::VRInitError_None;
+    vr::EVRInitError result = vr::VRInitError_Driver_Failed;
+    gActivateBoundary.Run([&] {
+        ActivateCommon(unObjectId, "Activating Halvex Oculus Device\n", false);
+        mLink->Attach(this);
+        mAttached = true;
+        result = vr::VRInitError_None;
+    });
+    if (result != vr::VRInitError_None) {
+        // Half joined (the reader thread could not start): leave the link and look inactive.
+        mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
+        gActivateBoundary.Run([&] { mLink->Detach(this); });
+        mAttached = false;
+    }
+    return result;
 }
 
 void cHalvexOculusDevice::Deactivate() {
@@ -43,6 +59,15 @@ vr::DriverPose_t cHalvexOculusDevice::GetPose() {
 
 void cHalvexOculusDevice::UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                                         double latency) {
+    // One NaN would stay in the corrector's correction for good: such a sample is dropped whole.
+    const bool usable = halvex::OrientationIsUsable({orientation[3], orientation[0], orientation[1], orientation[2]}) &&
+                        Finite3(position) && std::isfinite(sampleTime) && std::isfinite(latency);
+    if (!usable) {
+        const uint32_t dropped = mDroppedOptical.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (dropped == 1 || DebugLogging())
+            DriverLog("%s dropped an optical sample with an invalid pose (%u so far)\n", mName.c_str(), dropped);
+        return;
+    }
     // Position and validity only: the pose goes out with the next headset sample.
     std::lock_guard<std::mutex> lock(mPoseMutex);
     mLastOpticalSampleTime = sampleTime;
@@ -71,6 +96,12 @@ void cHalvexOculusDevice::UpdateInertial(const double orientation[4], const doub
     std::lock_guard<std::mutex> lock(mPoseMutex);
     mPose.qRotation = {orientation[3], orientation[0], orientation[1], orientation[2]};
     for (int i = 0; i < 3; ++i) mPose.vecAngularVelocity[i] = angularVelocity[i];
+    if (!halvex::PoseIsUsable(mPose)) {
+        const uint32_t dropped = mDroppedPoses.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (dropped == 1 || DebugLogging())
+            DriverLog("%s dropped a pose with an invalid orientation or position (%u so far)\n", mName.c_str(), dropped);
+        return;
+    }
     SubmitPose(mPose);
 }
 

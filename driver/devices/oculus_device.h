@@ -7,7 +7,9 @@
 #include "devices/oculus_link.h"
 #include "devices/orientation_corrector.h"
 
+#include <atomic>
 #include <cfloat>
+#include <cstdint>
 
 class cHalvexOculusDevice : public cHalvexDevice_Base, public halvex::oculus::cIChildSampleSink {
 public:
@@ -26,6 +28,9 @@ public:
     void ProcessChildSample(const halvex::oculus::sOculusImuSample& sample, double sampleTime) override;
 
     const cOrientationCorrector& Corrector() const { return mCorrector; }
+    // Optical samples and poses held back for a non-finite or zero number in them.
+    uint32_t DroppedOpticalSamples() const { return mDroppedOptical.load(); }
+    uint32_t DroppedPoses() const { return mDroppedPoses.load(); }
 
 private:
     halvex::oculus::cOculusLink* mLink;
@@ -35,4 +40,6 @@ private:
     bool mCorrectionEnabled = true;
     cOrientationCorrector mCorrector;
     double mClockOffset = 0.0;
+    std::atomic<uint32_t> mDroppedOptical{0};
+    std::atomic<uint32_t> mDroppedPoses{0};
 };

@@ -1,5 +1,6 @@
 #include "devices/oculus_link.h"
 
+#include "core/callback_boundary.h"
 #include "core/driver_log.h"
 #include "devices/oculus_ring_reader.h"
 #include "platform/child_process.h"
@@ -8,14 +9,21 @@
 #include "platform/reader_thread_priority.h"
 #include "platform/shared_memory.h"
 #include "platform/sleep.h"
+#include "platform/thread_name.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace halvex::oculus {
 namespace {
 
 constexpr uint32_t kStatisticsEvery = 5000;
+// A sample dated further from now than this is a clock fault of the child, not a sample:
+// one such date would pull the clock offset's all-time minimum away for the session.
+constexpr double kUsableAgeSeconds = 1.0;
+
+cCallbackBoundary gIpcThreadBoundary("the Oculus IPC thread");
 
 void SleepHalfMillisecond() {
     platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::nanoseconds(500000));
@@ -83,7 +91,13 @@ void cOculusLink::Attach(cIChildSampleSink* sink) {
     if (!mIpcThread.joinable()) {
         mStopIpcThread.store(false);
         mIpcThreadEnded.store(false);
-        mIpcThread = std::thread(&cOculusLink::ThreadProc_IpcThread, this);
+        mIpcThread = std::thread([this] {
+            gIpcThreadBoundary.Run([&] { ThreadProc_IpcThread(); });
+            // Also after an exception: the next activation must find the reader ended.
+            mChildProcessId.store(0);
+            mIpcThreadEnded.store(true);
+        });
+        platform::NameThread(mIpcThread, "halvex-oculus");
     }
 }
 
@@ -127,14 +141,26 @@ void cOculusLink::ThreadProc_IpcThread() {
 
     platform::cSharedMemory memory;
     platform::cChildProcess child;
-    if (!memory.CreateOrOpen(mConfig.mappingName, sizeof(sOculusSharedMemory))) {
-        if (memory.LastFailure() == platform::cSharedMemory::eFailure::Create)
+    using eFailure = platform::cSharedMemory::eFailure;
+    using eOrigin = platform::cSharedMemory::eOrigin;
+    if (!memory.Create(mConfig.mappingName, sizeof(sOculusSharedMemory))) {
+        if (memory.LastFailure() == eFailure::Create)
             DriverLog("Could not create file mapping object (%d).\n", memory.LastError());
+        else if (memory.LastFailure() == eFailure::Unsafe)
+            DriverLog("Shared memory '%s' exists already and belongs to another user or has the wrong size (%d); "
+                      "not using it.\n",
+                      mConfig.mappingName.c_str(), memory.LastError());
         else
             DriverLog("Could not map shared memory (%d).\n", memory.LastError());
         mIpcThreadEnded.store(true);
         return;
     }
+    if (memory.Origin() == eOrigin::OpenedExisting)
+        DriverLog("File mapping '%s' existed already (another process made it); using it.\n",
+                  mConfig.mappingName.c_str());
+    else if (memory.Origin() == eOrigin::ReplacedStale)
+        DriverLog("Removed a shared memory '%s' left behind by an earlier process; made it anew.\n",
+                  mConfig.mappingName.c_str());
     cOculusRingReader ring(static_cast<sOculusSharedMemory*>(memory.Data()));
     ring.ResetIndices();
 
@@ -149,6 +175,7 @@ void cOculusLink::ThreadProc_IpcThread() {
     bool gapOpen = false;
     int64_t gapStart = 0;
     bool waitingForFirstSample = true;
+    bool deliveredSinceLaunch = false;
     bool established = false;
     double relaunchPause = 0.0;
     auto launchedAt = std::chrono::steady_clock::now();
@@ -168,12 +195,18 @@ void cOculusLink::ThreadProc_IpcThread() {
             mChildProcessId.store(0);
             DriverLog("Lost communication with Oculus child process; restarting...\n");
             ring.DiscardPending();
-            // A child that dies at once, again and again, is relaunched ever more slowly.
+            // A child that dies at once, again and again, is relaunched ever more slowly. Only
+            // a launch that delivered a sample proves the child works: one that takes seconds
+            // to start and then gives up (no headset) must not be relaunched at full speed.
             const double lived = std::chrono::duration<double>(std::chrono::steady_clock::now() - launchedAt).count();
-            if (lived < mConfig.shortLivedChildSeconds)
-                relaunchPause = std::clamp(relaunchPause * 2.0, mConfig.firstRelaunchPause, mConfig.longestRelaunchPause);
-            else
+            if (deliveredSinceLaunch && lived >= mConfig.shortLivedChildSeconds) {
                 relaunchPause = 0.0;
+            } else {
+                relaunchPause = std::clamp(relaunchPause * 2.0, mConfig.firstRelaunchPause, mConfig.longestRelaunchPause);
+                DriverLog("Oculus child process ended %s; next launch in %.1f s.\n",
+                          deliveredSinceLaunch ? "soon after its start" : "before its first sample", relaunchPause);
+            }
+            deliveredSinceLaunch = false;
             if (!PauseUnlessStopped(relaunchPause)) break;
             launchedAt = std::chrono::steady_clock::now();
             if (!launch()) {
@@ -192,6 +225,7 @@ void cOculusLink::ThreadProc_IpcThread() {
                                   : "IPC established with Oculus subprocess.\n");
             established = true;
             waitingForFirstSample = false;
+            deliveredSinceLaunch = true;
             SleepHalfMillisecond();
             continue;
         }
@@ -211,6 +245,13 @@ void cOculusLink::ThreadProc_IpcThread() {
                 continue;
             }
             const double age = CounterSeconds(sample.timestamp, now, frequencyDouble);
+            if (!(std::fabs(age) <= kUsableAgeSeconds)) {
+                if (mUntimelyCount.fetch_add(1) == 0)
+                    DriverLog("Dropped an Oculus child sample dated %.3f s from now; samples dated more than %.1f s "
+                              "away are not used.\n",
+                              -age, kUsableAgeSeconds);
+                continue;
+            }
             const double sampleTime = platform::NowSeconds() - age;
             Dispatch(sample, sampleTime);
             const double delta = CounterSeconds(previousTimestamp, sample.timestamp, frequencyDouble);

@@ -48,9 +48,11 @@ public:
     void Detach(cIChildSampleSink* sink);
 
     // For watching from outside: samples handed out so far, slots dropped as unusable,
-    // child launches, and the running child's process id (0 when none).
+    // samples dropped for a date too far from now, child launches, and the running
+    // child's process id (0 when none).
     uint64_t SampleCount() const { return mSampleCount.load(); }
     uint64_t DroppedCount() const { return mDroppedCount.load(); }
+    uint64_t UntimelyCount() const { return mUntimelyCount.load(); }
     uint32_t LaunchCount() const { return mLaunchCount.load(); }
     int64_t ChildProcessId() const { return mChildProcessId.load(); }
     bool ReaderRunning() const;
@@ -70,6 +72,7 @@ private:
     std::atomic<bool> mIpcThreadEnded{false};
     std::atomic<uint64_t> mSampleCount{0};
     std::atomic<uint64_t> mDroppedCount{0};
+    std::atomic<uint64_t> mUntimelyCount{0};
     std::atomic<uint32_t> mLaunchCount{0};
     std::atomic<int64_t> mChildProcessId{0};
 };

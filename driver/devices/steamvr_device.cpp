@@ -73,6 +73,7 @@ vr::EVRInitError cHalvexSteamvrDevice::Activate(uint32_t unObjectId) {
         if (DebugLogging()) DriverLog("HalvexSteamVRDevice: Activate: call cHalvexSteamVRDevice::ThreadProc_ImuThread");
         StartImuThread([this, unObjectId] { gImuThreadBoundary.Run([&] { ThreadProc_ImuThread(unObjectId); }); });
         halvex::platform::SetThreadTimeCritical(mImuThread);
+        halvex::platform::NameThread(mImuThread, "halvex-imu");
         result = vr::VRInitError_None;
     });
     return result;

@@ -89,6 +89,7 @@ vr::EVRInitError cHalvexWmrDevice::Activate(uint32_t unObjectId) {
         mStopSignal.Clear();
         StartImuThread([this, unObjectId] { gImuThreadBoundary.Run([&] { ThreadProc_ImuThread(unObjectId); }); });
         halvex::platform::SetThreadTimeCritical(mImuThread);
+        halvex::platform::NameThread(mImuThread, "halvex-wmr-imu");
         result = vr::VRInitError_None;
     });
     return result;

@@ -10,16 +10,25 @@ namespace halvex::platform {
 
 class cSharedMemory {
 public:
-    enum class eFailure { None, Create, Map };
+    // Unsafe: the name exists and is not ours to use (another user's, or of another size).
+    enum class eFailure { None, Create, Map, Unsafe };
+    // How Create came by the memory.
+    enum class eOrigin { Created, ReplacedStale, OpenedExisting };
 
     cSharedMemory() = default;
     ~cSharedMemory() { Close(); }
     cSharedMemory(const cSharedMemory&) = delete;
     cSharedMemory& operator=(const cSharedMemory&) = delete;
 
-    // Creates the memory, or opens it when it exists already. The creator removes the
-    // name again on Close (a Windows mapping goes with its last handle anyway).
-    bool CreateOrOpen(const std::string& name, std::size_t size);
+    // Creates the memory under `name`, for a child to open. Whoever held the name before
+    // must not be able to shrink it under us (a mapped page past the end is a SIGBUS).
+    // POSIX: created exclusively, owner read-write only; a name this user left behind is
+    // removed first (ReplacedStale), another user's is refused; owner, mode and size are
+    // checked once made. Windows, where a name cannot be taken away: an existing mapping
+    // is used (OpenedExisting) when its size, in whole pages, is right, else refused.
+    // The creator removes the name again on Close, if it still names this memory (a
+    // Windows mapping goes with its last handle anyway).
+    bool Create(const std::string& name, std::size_t size);
     // Opens memory that another process created; fails when it is missing or smaller.
     bool OpenExisting(const std::string& name, std::size_t size);
     void Close();
@@ -28,6 +37,7 @@ public:
     std::size_t Size() const { return mSize; }
     // Which step failed last, with the system's error code.
     eFailure LastFailure() const { return mFailure; }
+    eOrigin Origin() const { return mOrigin; }
     int LastError() const { return mError; }
 
 private:
@@ -38,6 +48,7 @@ private:
     void* mData = nullptr;
     std::size_t mSize = 0;
     eFailure mFailure = eFailure::None;
+    eOrigin mOrigin = eOrigin::Created;
     int mError = 0;
 #if defined(_WIN32)
     void* mMapping = nullptr;

@@ -5,6 +5,7 @@
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "platform/sleep.h"
+#include "platform/thread_name.h"
 
 #include <chrono>
 #include <cstring>
@@ -30,6 +31,7 @@ void cHalvexDeviceProvider::StartStreaming() {
     StartDiscovery();
     mStopReconnect.store(false);
     mReconnectThread = std::thread([this] { ReconnectThreadProc(); });
+    halvex::platform::NameThread(mReconnectThread, "halvex-watchdog");
 }
 
 void cHalvexDeviceProvider::StopStreaming() {

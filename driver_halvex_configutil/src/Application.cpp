@@ -76,15 +76,24 @@ std::array<sDeviceSlot, 3> DeviceSlots(cMainWindow* w) {
               w->ControllerBEnableBox(), w->ControllerBRigidBodyBox(), w->ControllerBOverrideBox()}}};
 }
 
-void LoadOverride(vr::IVRSettings* settings, const sDeviceSlot& slot) {
+// One string read into a buffer of its own: a runtime may leave the buffer as it was
+// on a failed read, and a failed read must never show another key's text. Empty on failure.
+QString ReadString(vr::IVRSettings* settings, const char* section, const char* key) {
     char value[kStringBufferSize] = {};
     vr::EVRSettingsError error = vr::VRSettingsError_None;
-    settings->GetString(kOverridesSection, slot.devicePath.constData(), value, sizeof(value), &error);
-    if (error != vr::VRSettingsError_None || value[0] == '\0') {
+    settings->GetString(section, key, value, sizeof(value), &error);
+    if (error != vr::VRSettingsError_None) return QString();
+    value[sizeof(value) - 1] = '\0';
+    return QString::fromUtf8(value);
+}
+
+void LoadOverride(vr::IVRSettings* settings, const sDeviceSlot& slot) {
+    const QString value = ReadString(settings, kOverridesSection, slot.devicePath.constData());
+    if (value.isEmpty()) {
         slot.overrideBox->setEditText(slot.defaultOverride);
         return;
     }
-    slot.overrideBox->addItem(QString::fromUtf8(value));
+    slot.overrideBox->addItem(value);
     slot.overrideBox->setCurrentIndex(slot.overrideBox->count() - 1);
 }
 
@@ -269,27 +278,25 @@ bool cApplication::LoadSettings() {
     }
     vr::EVRInitError interfaceError = vr::VRInitError_None;
     auto* settings = static_cast<vr::IVRSettings*>(vr::VR_GetGenericInterface(vr::IVRSettings_Version, &interfaceError));
-    if (settings) {
-        cMainWindow* w = mMainWindow;
-        w->ConnectionTypeBox()->setCurrentIndex(settings->GetBool(kDriverSection, "tessalyUseMulticast") ? 0 : 1);
-        char value[kStringBufferSize] = {};
-        vr::EVRSettingsError error = vr::VRSettingsError_None;
-        settings->GetString(kDriverSection, "tessalyServerAddress", value, sizeof(value), &error);
-        w->ServerAddressField()->setText(QString::fromUtf8(value));
-        settings->GetString(kDriverSection, "tessalyLocalAddress", value, sizeof(value), &error);
-        w->LocalAddressField()->setText(QString::fromUtf8(value));
-        settings->GetString(kDriverSection, "trackingType", value, sizeof(value), &error);
-        w->TrackingTypeBox()->setCurrentIndex(TrackingTypeIndex(value));
-        for (const sDeviceSlot& slot : DeviceSlots(w)) {
-            LoadOverride(settings, slot);
-            LoadRigidBody(settings, slot);
-        }
-    }
+    if (settings) ShowSettingsFrom(settings);
     if (temporary) ShutdownOpenvr();
     // A runtime without the settings interface loaded nothing.
     if (!settings) return false;
     mSettingsLoaded = true;
     return true;
+}
+
+void cApplication::ShowSettingsFrom(vr::IVRSettings* settings) {
+    cMainWindow* w = mMainWindow;
+    w->ConnectionTypeBox()->setCurrentIndex(settings->GetBool(kDriverSection, "tessalyUseMulticast") ? 0 : 1);
+    w->ServerAddressField()->setText(ReadString(settings, kDriverSection, "tessalyServerAddress"));
+    w->LocalAddressField()->setText(ReadString(settings, kDriverSection, "tessalyLocalAddress"));
+    w->TrackingTypeBox()->setCurrentIndex(
+        TrackingTypeIndex(ReadString(settings, kDriverSection, "trackingType").toUtf8().constData()));
+    for (const sDeviceSlot& slot : DeviceSlots(w)) {
+        LoadOverride(settings, slot);
+        LoadRigidBody(settings, slot);
+    }
 }
 
 bool cApplication::SaveSettings() {

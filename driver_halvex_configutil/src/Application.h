@@ -45,6 +45,9 @@ public:
     void UpdateTrackedDevice(uint32_t index, vr::EVREventType event);
     void UpdateAllTrackedDevices();
     bool RetryInitialization();
+    // The window's fields from the settings store, in the load order; a read that fails
+    // shows the field's default.
+    void ShowSettingsFrom(vr::IVRSettings* settings);
 
 private:
     // A connection for one load or save: the open one, else a temporary utility

@@ -41,6 +41,7 @@ bool ReadChildOptions(const std::function<const char*(const char*)>& lookup,
         {"HALVEX_OCULUS_SIM_EXIT_AFTER", &options->exitAfter, 0, INT64_MAX},
         {"HALVEX_OCULUS_SIM_STALL_AFTER", &options->stallAfter, 0, INT64_MAX},
         {"HALVEX_OCULUS_SIM_BAD_INDEX_AFTER", &options->badIndexAfter, 0, INT64_MAX},
+        {"HALVEX_OCULUS_SIM_FUTURE_STAMP_AT", &options->futureStampAt, 0, INT64_MAX},
     };
     for (const sCount& count : counts) {
         const char* text = lookup(count.name);
@@ -67,6 +68,15 @@ bool ReadChildOptions(const std::function<const char*(const char*)>& lookup,
             return false;
         }
         options->lifetimeSeconds = seconds;
+    }
+    if (const char* delay = lookup("HALVEX_OCULUS_SIM_START_DELAY")) {
+        char* end = nullptr;
+        const double seconds = std::strtod(delay, &end);
+        if (!*delay || *end != '\0' || !std::isfinite(seconds) || seconds < 0.0 || seconds > 3600.0) {
+            *error = std::string("HALVEX_OCULUS_SIM_START_DELAY must be 0 to 3600 seconds, not '") + delay + "'";
+            return false;
+        }
+        options->startDelaySeconds = seconds;
     }
     return true;
 }

@@ -5,6 +5,8 @@
 //   HALVEX_OCULUS_SIM_EXIT_AFTER        exit after writing N samples
 //   HALVEX_OCULUS_SIM_STALL_AFTER       stop writing after N samples but keep running (0: never write)
 //   HALVEX_OCULUS_SIM_BAD_INDEX_AFTER   after N samples publish a write index outside the ring
+//   HALVEX_OCULUS_SIM_FUTURE_STAMP_AT   stamp sample N (from 0) an hour in the future
+//   HALVEX_OCULUS_SIM_START_DELAY       seconds to wait before opening the mapping (a slow start)
 //   HALVEX_OCULUS_SIM_MAPPING           mapping name (default the driver's)
 //   HALVEX_OCULUS_SIM_LIFETIME          seconds after which it ends by itself (default 3600)
 //   HALVEX_OCULUS_SIM_PID_FILE          file that receives its process id once it writes
@@ -23,6 +25,8 @@ struct sChildOptions {
     int64_t exitAfter = -1;  // -1: off
     int64_t stallAfter = -1;
     int64_t badIndexAfter = -1;
+    int64_t futureStampAt = -1;
+    double startDelaySeconds = 0.0;
     std::string mappingName = "HalvexOpenvrOculusSharedMemory";
     double lifetimeSeconds = 3600.0;
     std::string pidFile;

@@ -50,6 +50,8 @@ int main() {
         std::fprintf(stderr, "halvex_oculus_subprocess: %s\n", error.c_str());
         return 2;
     }
+    // A real child may take seconds to find its headset runtime before it opens the mapping.
+    if (options.startDelaySeconds > 0.0) halvex::platform::SleepFor(options.startDelaySeconds);
     halvex::platform::cSharedMemory memory;
     if (!memory.OpenExisting(options.mappingName, oculus_sim::kMappingSize)) {
         std::fprintf(stderr, "halvex_oculus_subprocess: cannot open the shared memory '%s' (%d)\n",
@@ -72,7 +74,9 @@ int main() {
         if (written == options.exitAfter) return 0;
         if (written == options.badIndexAfter) ring.PublishWriteIndex(0x7FFFFFF0u);
         if (written == options.stallAfter || written == options.badIndexAfter) continue;  // alive, silent
-        const auto timestamp = static_cast<int64_t>(std::llround(t * frequency));
+        // A counter value an hour ahead: what a clock fault or a bad conversion in a real child gives.
+        const double stampTime = written == options.futureStampAt ? t + 3600.0 : t;
+        const auto timestamp = static_cast<int64_t>(std::llround(stampTime * frequency));
         if (ring.Write(oculus_sim::HeadsetSampleAt(*scenario, t, timestamp))) ++written;
     }
 }

@@ -3,6 +3,7 @@
 // answered the way a person would, and the runtime's events.
 #include "Application.h"
 #include "MainWindow.h"
+#include "QuitOnSignal.h"
 
 #include "client_test_support.h"
 
@@ -18,7 +19,11 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <csignal>
+#include <cstring>
+#include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -220,6 +225,69 @@ TEST_F(Application, OffersOtherSystemsControllersAndFollowsTheRuntimesLife) {
     w.RetryButton()->click();
     EXPECT_TRUE(mApplication->IsOpenvrInitialized());
     EXPECT_EQ(w.StatusLabel()->text(), "Initialized");
+}
+
+#if !defined(_WIN32)
+TEST_F(Application, SigtermAndSigintEndTheEventLoopAndLetGoOfTheRuntime) {
+    cInProcessRuntime runtime(RuntimeFile());
+    ASSERT_TRUE(runtime.Start());
+    Start();
+    ASSERT_TRUE(mApplication->IsOpenvrInitialized());
+    QuitOnTerminationSignals(mApplication.get());
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        QTimer::singleShot(20, [signalNumber] { std::raise(signalNumber); });
+        EXPECT_EQ(mApplication->exec(), 0) << signalNumber;
+        EXPECT_FALSE(mApplication->IsOpenvrInitialized()) << "the quit let go of the runtime";
+        mApplication->InitializeOpenvr(vr::VRApplication_Other, nullptr);
+    }
+}
+#endif
+
+// A settings store whose failed string reads leave the caller's buffer as it was, as
+// a runtime may: only the keys in `mStrings` can be read.
+class cBufferKeepingSettings : public vr::IVRSettings {
+public:
+    explicit cBufferKeepingSettings(std::map<std::string, std::string> strings) : mStrings(std::move(strings)) {}
+    const char* GetSettingsErrorNameFromEnum(vr::EVRSettingsError) override { return ""; }
+    void SetBool(const char*, const char*, bool, vr::EVRSettingsError* e) override { Fail(e); }
+    void SetInt32(const char*, const char*, int32_t, vr::EVRSettingsError* e) override { Fail(e); }
+    void SetFloat(const char*, const char*, float, vr::EVRSettingsError* e) override { Fail(e); }
+    void SetString(const char*, const char*, const char*, vr::EVRSettingsError* e) override { Fail(e); }
+    bool GetBool(const char*, const char*, vr::EVRSettingsError* e) override { return Fail(e), false; }
+    int32_t GetInt32(const char*, const char*, vr::EVRSettingsError* e) override { return Fail(e), 0; }
+    float GetFloat(const char*, const char*, vr::EVRSettingsError* e) override { return Fail(e), 0.0f; }
+    void GetString(const char*, const char* key, char* value, uint32_t size, vr::EVRSettingsError* e) override {
+        const auto found = mStrings.find(key);
+        if (found == mStrings.end() || found->second.size() >= size) return Fail(e);
+        std::memcpy(value, found->second.c_str(), found->second.size() + 1);
+        if (e) *e = vr::VRSettingsError_None;
+    }
+    void RemoveSection(const char*, vr::EVRSettingsError* e) override { Fail(e); }
+    void RemoveKeyInSection(const char*, const char*, vr::EVRSettingsError* e) override { Fail(e); }
+
+private:
+    static void Fail(vr::EVRSettingsError* e) {
+        if (e) *e = vr::VRSettingsError_ReadFailed;
+    }
+    std::map<std::string, std::string> mStrings;
+};
+
+TEST_F(Application, AFailedReadShowsTheFieldsDefaultNotThePreviousKeysText) {
+    Start();
+    cMainWindow& w = Window();
+    cBufferKeepingSettings localFails(std::map<std::string, std::string>{{"tessalyServerAddress", "127.0.0.9"}});
+    mApplication->ShowSettingsFrom(&localFails);
+    EXPECT_EQ(w.ServerAddressField()->text(), "127.0.0.9");
+    EXPECT_EQ(w.LocalAddressField()->text(), "");
+    EXPECT_EQ(w.TrackingTypeBox()->currentIndex(), 0);
+
+    cBufferKeepingSettings trackingTypeFails(std::map<std::string, std::string>{
+        {"tessalyServerAddress", "127.0.0.9"}, {"tessalyLocalAddress", "HalvexOnly"}});
+    mApplication->ShowSettingsFrom(&trackingTypeFails);
+    EXPECT_EQ(w.LocalAddressField()->text(), "HalvexOnly");
+    EXPECT_EQ(w.TrackingTypeBox()->currentIndex(), 0) << "the local address is no tracking type";
+    EXPECT_EQ(w.HeadOverrideBox()->currentText(), "/user/head");
+    EXPECT_FALSE(w.HeadEnableBox()->isChecked());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -109,6 +110,65 @@ TEST_F(OculusDevice, HalvexOnlySubmitsNothing) {
     EXPECT_FALSE(mLink->ReaderRunning());
     EXPECT_EQ(mLog.CountContaining("ERROR: vr::VRServerDriverHost() null"), 0);
     EXPECT_EQ(mLog.CountContaining("halvex-head-o mRigidBodyID=0 Shutdown"), 1);
+}
+
+TEST_F(OculusDevice, AnUnusableOpticalSampleIsDroppedAndTheCorrectionCarriesOn) {
+    std::unique_ptr<cHalvexOculusDevice> device(new cHalvexOculusDevice(&mProvider, Hmd, "halvex-head", mLink.get()));
+    const Eigen::Quaternionf headset(Eigen::AngleAxisf(0.2f, Eigen::Vector3f::UnitX()));
+    const double position[3] = {0.1, 1.6, -0.3};
+    const Eigen::Quaternionf optical(Eigen::AngleAxisf(0.6f, Eigen::Vector3f::UnitY()));
+    const double orientation[4] = {optical.x(), optical.y(), optical.z(), optical.w()};
+    device->ProcessChildSample(HeadsetSample(headset), 10.001);
+    device->UpdateOptical(position, orientation, 10.002, 0.012);
+
+    const double nan = std::nan("");
+    const double nanOrientation[4] = {0.0, nan, 0.0, 1.0};
+    const double zeroOrientation[4] = {0.0, 0.0, 0.0, 0.0};
+    const double nanPosition[3] = {nan, 1.0, 0.0};
+    device->UpdateOptical(position, nanOrientation, 10.004, 0.012);
+    device->UpdateOptical(position, zeroOrientation, 10.005, 0.012);
+    device->UpdateOptical(nanPosition, orientation, 10.006, 0.012);
+    device->UpdateOptical(position, orientation, std::numeric_limits<double>::infinity(), 0.012);
+    device->UpdateOptical(position, orientation, 10.007, nan);
+    EXPECT_EQ(device->DroppedOpticalSamples(), 5u);
+    EXPECT_EQ(mLog.CountContaining("halvex-head-o dropped an optical sample with an invalid pose (1 so far)"), 1);
+
+    device->ProcessChildSample(HeadsetSample(headset), 10.008);
+    vr::DriverPose_t pose = device->GetPose();
+    EXPECT_TRUE(pose.poseIsValid);
+    EXPECT_EQ(pose.vecPosition[0], 0.1);
+    EXPECT_LT(AngleTo(pose.qRotation, optical), 1e-4f);
+
+    // Later optical samples still steer the head: the correction was not poisoned.
+    const Eigen::Quaternionf turned(Eigen::AngleAxisf(-0.4f, Eigen::Vector3f::UnitY()));
+    const double turnedOrientation[4] = {turned.x(), turned.y(), turned.z(), turned.w()};
+    device->UpdateOptical(position, turnedOrientation, 10.009, 0.012);
+    device->ProcessChildSample(HeadsetSample(headset), 10.010);
+    pose = device->GetPose();
+    EXPECT_TRUE(pose.poseIsValid);
+    EXPECT_LT(AngleTo(pose.qRotation, turned), 1e-4f);
+}
+
+TEST_F(OculusDevice, APoseWithANonFiniteNumberIsNeverSubmitted) {
+    sOculusLinkConfig config;
+    config.childExecutable = DefaultChildExecutable() + "-missing";
+    config.mappingName = mMappingName;
+    mLink = std::make_unique<cOculusLink>(config);
+    std::unique_ptr<cHalvexOculusDevice> device(new cHalvexOculusDevice(&mProvider, Hmd, "halvex-head", mLink.get()));
+    ASSERT_EQ(device->Activate(1), vr::VRInitError_None);
+    ASSERT_TRUE(WaitUntil([&] { return !mLink->ReaderRunning(); }, 10.0));
+    // Active without a host: every submission attempt says the interface is missing.
+    const double rate[3] = {0.0, 0.5, 0.0};
+    const double nanOrientation[4] = {0.0, std::nan(""), 0.0, 1.0};
+    device->UpdateInertial(nanOrientation, rate);
+    const double infiniteRate[3] = {0.0, std::numeric_limits<double>::infinity(), 0.0};
+    const double identity[4] = {0.0, 0.0, 0.0, 1.0};
+    device->UpdateInertial(identity, infiniteRate);
+    EXPECT_EQ(mLog.CountContaining("ERROR: vr::VRServerDriverHost() null"), 0);
+    EXPECT_EQ(device->DroppedPoses(), 2u);
+    device->UpdateInertial(identity, rate);
+    EXPECT_EQ(mLog.CountContaining("ERROR: vr::VRServerDriverHost() null"), 1);
+    device->Deactivate();
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -125,6 +127,68 @@ TEST_F(OculusLink, AChildThatExitsIsRelaunchedAndTheCountsCarryOn) {
     EXPECT_TRUE(StrictlyIncreasing(sink.Timestamps()));
     // The process-wide count goes on across children (and past the detach, to no one).
     EXPECT_GE(link.SampleCount(), sink.Count());
+    // Children that delivered and lived long enough are relaunched at once.
+    EXPECT_EQ(mLog.CountContaining("next launch in"), 0);
+}
+
+TEST_F(OculusLink, AChildThatStartsSlowlyAndNeverDeliversIsRelaunchedEverMoreSlowly) {
+    // As the real child without a headset: seconds to start, then it gives up unheard.
+    mEnvironment.Set("HALVEX_OCULUS_SIM_START_DELAY", "0.3");
+    mEnvironment.Set("HALVEX_OCULUS_SIM_EXIT_AFTER", "0");
+    sOculusLinkConfig config = Config();
+    config.shortLivedChildSeconds = 0.2;  // each child lives longer than this
+    cOculusLink link(config);
+    cRecordingSink sink;
+    link.Attach(&sink);
+    ASSERT_TRUE(WaitUntil([&] { return link.LaunchCount() >= 4; }, 30.0));
+    link.Detach(&sink);
+    for (const char* pause : {"0.1", "0.2", "0.4"})
+        EXPECT_EQ(mLog.CountContaining(std::string("Oculus child process ended before its first sample; next launch in ") +
+                                       pause + " s.\n"),
+                  1)
+            << pause;
+    EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST_F(OculusLink, ASampleDatedFarFromNowIsDroppedAndNeverReachesTheDevices) {
+    mEnvironment.Set("HALVEX_OCULUS_SIM_FUTURE_STAMP_AT", "100");
+    cOculusLink link(Config());
+    cRecordingSink sink;
+    link.Attach(&sink);
+    ASSERT_TRUE(WaitUntil([&] { return sink.Count() >= 300; }, 20.0)) << sink.Count();
+    link.Detach(&sink);
+    EXPECT_EQ(link.UntimelyCount(), 1u);
+    EXPECT_EQ(mLog.CountContaining("Dropped an Oculus child sample dated 3"), 1);  // about 3600 s ahead
+    EXPECT_EQ(mLog.CountContaining("s from now; samples dated more than 1.0 s away are not used.\n"), 1);
+    // An hour ahead would have set every device's clock offset for the rest of the session.
+    const double now = halvex::platform::NowSeconds();
+    for (const double t : sink.SampleTimes()) EXPECT_LT(t, now);
+    EXPECT_TRUE(StrictlyIncreasing(sink.Timestamps()));
+}
+
+// A sink whose processing throws, as any code on the IPC thread might.
+class cThrowingSink : public cIChildSampleSink {
+public:
+    void ProcessChildSample(const sOculusImuSample&, double) override {
+        if (++mCalls == 10) throw std::runtime_error("sink failed");
+    }
+    int mCalls = 0;
+};
+
+TEST_F(OculusLink, AnExceptionOnTheIpcThreadEndsTheReaderAndTheChildButNotTheProcess) {
+    cOculusLink link(Config());
+    cThrowingSink throwing;
+    link.Attach(&throwing);
+    ASSERT_TRUE(WaitUntil([&] { return !link.ReaderRunning(); }, 20.0));
+    EXPECT_EQ(mLog.CountContaining("Exception caught in the Oculus IPC thread (1 so far): sink failed"), 1);
+    EXPECT_EQ(link.ChildProcessId(), 0);
+    link.Detach(&throwing);
+
+    // The next activation starts the reader afresh.
+    cRecordingSink sink;
+    link.Attach(&sink);
+    EXPECT_TRUE(WaitUntil([&] { return sink.Count() >= 50; }, 20.0)) << sink.Count();
+    link.Detach(&sink);
 }
 
 TEST_F(OculusLink, AChildThatDiesAtOnceIsRelaunchedEverMoreSlowly) {

@@ -419,4 +419,39 @@ TEST(Lighthouse, RecordingWritesTimeOrderedRawAndFilterFiles) {
     std::filesystem::remove_all(state, ignored);
 }
 
+#if !defined(_WIN32)
+std::vector<std::string> ThreadNamesOfThisProcess() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        names.push_back(name);
+    }
+    return names;
+}
+#endif
+
+TEST(Lighthouse, EveryThreadTheDriverStartsCarriesItsName) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "thread names are read from /proc; the platform test reads a Windows one back";
+#else
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("halvex-thread-names-" + std::to_string(std::random_device{}()));
+    SetEnvironment("XDG_STATE_HOME", state.string());
+    sSession session = StartSession("Standard", /*controllers=*/true, {}, {BoolSetting("recordRawData", true)});
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 1; }, 10.0));
+    const std::vector<std::string> names = ThreadNamesOfThisProcess();
+    host.Cleanup();
+    session.server->Stop();
+    const auto count = [&](const char* name) { return std::count(names.begin(), names.end(), name); };
+    EXPECT_EQ(count("halvex-watchdog"), 1);
+    EXPECT_EQ(count("halvex-imu"), 3) << "the head and both controllers";
+    EXPECT_EQ(count("halvex-record"), 3);
+    std::error_code ignored;
+    std::filesystem::remove_all(state, ignored);
+#endif
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -38,7 +39,8 @@ struct sSession {
     std::unique_ptr<vrhost::cHost> host;
 };
 
-sSession StartOculusSession(const std::string& trackingType) {
+// `headMotion`, when given, replaces the head's scenario motion.
+sSession StartOculusSession(const std::string& trackingType, tessaly::server::RigidBodyMotion headMotion = {}) {
     sSession session;
     tessaly::server::sMocapServerConfig config;
     config.frameRateHz = 120.0;
@@ -46,6 +48,7 @@ sSession StartOculusSession(const std::string& trackingType) {
     session.server = std::make_unique<cMocapServer>(config);
     for (int32_t id : {kHeadId, kControllerAId, kControllerBId})
         session.server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion("head-turns", id));
+    if (headMotion) session.server->SetRigidBodyMotion(kHeadId, std::move(headMotion));
     std::string error;
     EXPECT_TRUE(session.server->Start(&error)) << error;
     SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", session.server->DiscoveryEntry());
@@ -165,6 +168,53 @@ TEST(Oculus, AKilledChildIsRestartedPosesResumeAndNoChildOutlivesTheSession) {
     EXPECT_FALSE(ProcessIsAlive(second));
     std::remove(pidFile.c_str());
     SetEnvironment("HALVEX_OCULUS_SIM_PID_FILE", "");
+}
+
+TEST(Oculus, AFewUnusableOpticalOrientationsLeaveTheHeadTrackingAfterwards) {
+    // The server streams the head with an all-zero orientation while `poisoned` is set
+    // (the streaming library drops a non-finite one itself; the device test sends NaN).
+    auto poisoned = std::make_shared<std::atomic<bool>>(false);
+    const tessaly::server::RigidBodyMotion scenario = corvane_sim::ScenarioRigidBodyMotion("head-turns", kHeadId);
+    sSession session = StartOculusSession("Standard", [poisoned, scenario](double t) {
+        tessaly::server::sRigidBodyPose pose = scenario(t);
+        if (poisoned->load())
+            for (float& component : pose.orientation) component = 0.0f;
+        return pose;
+    });
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "IPC established with Oculus") >= 1; },
+                         15.0));
+    host.RunFor(1.0);
+    poisoned->store(true);
+    host.RunFor(0.1);  // about a dozen frames
+    poisoned->store(false);
+    const double healedAt = halvex::platform::NowSeconds();
+    host.RunFor(2.0);
+
+    vr::TrackedDeviceIndex_t head = vr::k_unTrackedDeviceIndexInvalid;
+    for (const auto& device : host.Devices())
+        if (device.serial == "halvex-head") head = device.index;
+    ASSERT_NE(head, vr::k_unTrackedDeviceIndexInvalid);
+    size_t after = 0, unusable = 0;
+    for (const auto& update : host.PoseUpdates()) {
+        if (update.deviceIndex != head) continue;
+        const vr::HmdQuaternion_t& q = update.pose.qRotation;
+        const double norm2 = q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z;
+        const bool usable = std::isfinite(norm2) && norm2 > 0.5;
+        if (!usable) ++unusable;
+        if (update.hostTime > healedAt + 0.5 && usable && update.pose.poseIsValid) ++after;
+    }
+    EXPECT_EQ(unusable, 0u) << "no pose with an unusable orientation ever reaches the runtime";
+    EXPECT_GT(after, 500u) << "the head goes on at the headset's rate once the optical stream is sound again";
+    EXPECT_EQ(host.RejectedPoseUpdates(), 0u);
+    EXPECT_GE(CountLinesContaining(host.Log(), "halvex-head-o dropped an optical sample with an invalid pose"), 1u);
+    for (const auto& report : host.AccuracyReports()) {
+        if (report.serial == "halvex-head") {
+            EXPECT_LT(report.orientationRmsDeg, 3.0);
+        }
+    }
+    host.Cleanup();
+    session.server->Stop();
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "platform/clock.h"
 #include "platform/sleep.h"
 #include "platform/thread_priority.h"
+#include "platform/thread_name.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #if defined(_WIN32)
@@ -111,6 +114,27 @@ TEST(ThreadPriority, RefusesAThreadThatIsNotRunning) {
     std::thread worker([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
     SetThreadTimeCritical(worker);  // granted or refused; must not disturb the thread
     worker.join();
+}
+
+TEST(ThreadName, AThreadSeesTheNameItWasGivenCutToWhatLinuxKeeps) {
+    std::thread none;
+    EXPECT_FALSE(NameThread(none, "halvex-none"));
+    std::atomic<bool> named{false};
+    std::string seen;
+    std::thread worker([&] {
+        while (!named.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        seen = CurrentThreadName();
+    });
+    const bool accepted = NameThread(worker, "halvex-a-long-thread-name");
+    named.store(true);
+    worker.join();
+#if defined(_WIN32)
+    if (!accepted) GTEST_SKIP() << "this Windows offers no thread descriptions";
+    EXPECT_EQ(seen, "halvex-a-long-thread-name");
+#else
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(seen, std::string("halvex-a-long-thread-name").substr(0, kThreadNameLimit));
+#endif
 }
 
 }  // namespace

@@ -16,6 +16,9 @@
 #include <thread>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <process.h>
@@ -57,7 +60,7 @@ bool WaitUntil(const std::function<bool()>& condition, double seconds) {
 TEST(SharedMemory, BothSidesSeeOneAnothersWritesByName) {
     const std::string name = UniqueName("shared");
     cSharedMemory creator;
-    ASSERT_TRUE(creator.CreateOrOpen(name, 53376)) << creator.LastError();
+    ASSERT_TRUE(creator.Create(name, 53376)) << creator.LastError();
     ASSERT_EQ(creator.Size(), 53376u);
     cSharedMemory opener;
     ASSERT_TRUE(opener.OpenExisting(name, 53376)) << opener.LastError();
@@ -66,10 +69,86 @@ TEST(SharedMemory, BothSidesSeeOneAnothersWritesByName) {
     EXPECT_EQ(static_cast<unsigned char*>(opener.Data())[53375], 0x5A);
     EXPECT_EQ(std::memcmp(creator.Data(), "ring", 4), 0);
 
-    // A second creator while the first lives opens the same memory.
+    // A second creator while the first lives: Windows cannot take a name away and
+    // shares the memory; POSIX puts memory of its own under the name.
     cSharedMemory again;
-    ASSERT_TRUE(again.CreateOrOpen(name, 53376));
+    ASSERT_TRUE(again.Create(name, 53376));
+#if defined(_WIN32)
+    EXPECT_EQ(again.Origin(), cSharedMemory::eOrigin::OpenedExisting);
     EXPECT_EQ(std::memcmp(again.Data(), "ring", 4), 0);
+#else
+    EXPECT_EQ(again.Origin(), cSharedMemory::eOrigin::ReplacedStale);
+    EXPECT_NE(std::memcmp(again.Data(), "ring", 4), 0);
+    // The first creator's close leaves the name to the memory it names now.
+    creator.Close();
+    cSharedMemory later;
+    ASSERT_TRUE(later.OpenExisting(name, 53376));
+    static_cast<unsigned char*>(again.Data())[7] = 0x33;
+    EXPECT_EQ(static_cast<unsigned char*>(later.Data())[7], 0x33);
+#endif
+}
+
+#if !defined(_WIN32)
+// A raw POSIX object of `size` under `name`, as another process would leave it; -1 on failure.
+int PreCreate(const std::string& name, off_t size, mode_t mode) {
+    const std::string posixName = "/" + name;
+    const int fd = shm_open(posixName.c_str(), O_RDWR | O_CREAT | O_EXCL, mode);
+    if (fd >= 0 && ftruncate(fd, size) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+#endif
+
+TEST(SharedMemory, WhoeverHeldTheNameFirstCannotShrinkTheMemoryUnderItsCreator) {
+    const std::string name = UniqueName("precreated");
+#if defined(_WIN32)
+    // A smaller mapping made first is refused instead of failing, or faulting, later.
+    cSharedMemory first;
+    ASSERT_TRUE(first.Create(name, 4096));
+    cSharedMemory creator;
+    EXPECT_FALSE(creator.Create(name, 53376));
+    EXPECT_EQ(creator.LastFailure(), cSharedMemory::eFailure::Unsafe);
+    EXPECT_EQ(creator.Data(), nullptr);
+    first.Close();
+    // One of the right size is used, and said to be someone else's.
+    ASSERT_TRUE(first.Create(name, 53376));
+    ASSERT_TRUE(creator.Create(name, 53376));
+    EXPECT_EQ(creator.Origin(), cSharedMemory::eOrigin::OpenedExisting);
+#else
+    // Left by a process of ours (more open than we make it, smaller): replaced, so
+    // that its holder's ftruncate no longer reaches the memory we map.
+    const int leftBehind = PreCreate(name, 4096, 0644);
+    ASSERT_GE(leftBehind, 0) << errno;
+    cSharedMemory creator;
+    ASSERT_TRUE(creator.Create(name, 53376)) << creator.LastError();
+    EXPECT_EQ(creator.Origin(), cSharedMemory::eOrigin::ReplacedStale);
+    ASSERT_EQ(ftruncate(leftBehind, 0), 0);
+    close(leftBehind);
+    static_cast<volatile unsigned char*>(creator.Data())[53375] = 0x5A;  // a SIGBUS if it had shrunk
+    struct stat status {};
+    const int named = shm_open(("/" + name).c_str(), O_RDONLY, 0);
+    ASSERT_GE(named, 0);
+    ASSERT_EQ(fstat(named, &status), 0);
+    close(named);
+    EXPECT_EQ(status.st_size, 53376);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    creator.Close();
+
+    // Another user's name is neither used nor removed (only root can make one here).
+    if (geteuid() != 0) GTEST_SKIP() << "a name of another user needs root to make";
+    const int foreign = PreCreate(name, 53376, 0600);
+    ASSERT_GE(foreign, 0);
+    ASSERT_EQ(fchown(foreign, 65534, 65534), 0);
+    EXPECT_FALSE(creator.Create(name, 53376));
+    EXPECT_EQ(creator.LastFailure(), cSharedMemory::eFailure::Unsafe);
+    cSharedMemory opener;
+    EXPECT_TRUE(opener.OpenExisting(name, 53376)) << "the other user's name is still there";
+    opener.Close();
+    close(foreign);
+    shm_unlink(("/" + name).c_str());
+#endif
 }
 
 TEST(SharedMemory, OpeningAMissingNameFailsAndTheNameGoesWithItsCreator) {
@@ -80,7 +159,7 @@ TEST(SharedMemory, OpeningAMissingNameFailsAndTheNameGoesWithItsCreator) {
     EXPECT_EQ(opener.Data(), nullptr);
     {
         cSharedMemory creator;
-        ASSERT_TRUE(creator.CreateOrOpen(name, 4096));
+        ASSERT_TRUE(creator.Create(name, 4096));
         EXPECT_TRUE(opener.OpenExisting(name, 4096));
         opener.Close();
     }

@@ -3,6 +3,7 @@
 #include "client_link/frame_codec.h"
 #include "client_link/process_identity.h"
 #include "client_link/runtime_registration.h"
+#include "platform/thread_name.h"
 
 #include <chrono>
 
@@ -49,6 +50,7 @@ bool cClientService::Start(std::string& error) {
     for (const sClientDeviceState& device : mDevices.Devices()) mKnownDevices[device.index] = device;
     mStop.store(false);
     mThread = std::thread(&cClientService::ThreadProc_ServiceThread, this);
+    halvex::platform::NameThread(mThread, "vrhost-clients");
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/sleep.h"
+#include "platform/thread_name.h"
 
 #include <algorithm>
 
@@ -22,6 +23,7 @@ void cImuProducer::Start() {
     if (mThread.joinable()) return;
     mStop.store(false);
     mThread = std::thread([this] { ThreadProc(); });
+    halvex::platform::NameThread(mThread, "vrhost-imu");
 }
 
 void cImuProducer::Stop() {

@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/sleep.h"
+#include "platform/thread_name.h"
 #include "sim/offset_motion.h"
 #include "sim/sensor_profile.h"
 #include "sim/tracking_geometry.h"
@@ -70,6 +71,7 @@ void cWmrHidDevice::Start(double now) {
     if (!mTree || mThread.joinable()) return;
     mStop.store(false);
     mThread = std::thread([this, now] { ThreadProc(now); });
+    halvex::platform::NameThread(mThread, "vrhost-wmr-hid");
 #else
     (void)now;
 #endif

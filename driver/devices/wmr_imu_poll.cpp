@@ -30,12 +30,18 @@ cHalvexWmrDevice::ePoll cHalvexWmrDevice::PollImu_ImuThread() {
     const halvex::platform::eHidRead read = mImuLink.ReadReport(mStopSignal, error);
     if (read == halvex::platform::eHidRead::Stopped || read == halvex::platform::eHidRead::Timeout) return ePoll::NoReport;
     if (read == halvex::platform::eHidRead::Error) {
+        mLastReadError = error;
+        if (!mImuLink.Settled()) {
+            // A wrong candidate failing only moves the ring on. Its errors come at once,
+            // so the ring waits as a silent candidate would and logs them only when asked.
+            if (DebugLogging()) DriverLog("Error reading IMU: %u\n", error);
+            WaitForStop_ImuThread(halvex::wmr::cWmrImuLink::kUnsettledReadSeconds);
+            return ePoll::NoReport;
+        }
         DriverLog("Error reading IMU: %u\n", error);
         if (DebugLogging(2) && EveryThousandth(Count(gReadErrors)))
             DriverLog("PollImu_ImuThread: Early Return: Error reading IMU: %u count=%d", error, poll);
-        mLastReadError = error;
-        // A wrong candidate failing only moves the ring on; the chosen one failing is gone.
-        return mImuLink.Settled() ? ePoll::DeviceLost : ePoll::NoReport;
+        return ePoll::DeviceLost;
     }
     const uint8_t* bytes = mImuLink.ReportBuffer().data();
     const size_t length = mImuLink.ReportLength();

@@ -45,6 +45,8 @@ void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex) {
     setup.deviceIndex = deviceIndex;
     setup.log = [](const char* line) { DriverLog("%s", line); };
     setup.driverTimeNow = [this] { return DriverTimeNow(); };
+    // Every sample that reaches the filter is recorded under its lock (raw row and filter rows).
+    setup.sampleLock = &mFilterMutex;
     const halvex::sRecordingResult result = halvex::RunRecordingLoop(setup, mStopRecordThread);
     // Full rings drop records rather than stall tracking; say how many went.
     if (!result.filesOpened) return;  // the loop has said why already

@@ -9,6 +9,7 @@
 #include "platform/thread_priority.h"
 #include "wmr/report_csv_line.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -114,6 +115,9 @@ void cHalvexWmrDevice::CompleteRecordingSetup(halvex::sRecordingSetup& setup) {
 }
 
 void cHalvexWmrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
+    if (!mStopSignal.Valid())
+        DriverLog("Warning: %s cannot make the WMR IMU read's stop signal (error %u): reads wait at most %.0f ms at a time\n",
+                  mName.c_str(), mStopSignal.CreationError(), halvex::platform::kHidUnsignalledWaitSeconds * 1000.0);
     mImuLink.FindImuDevices_ImuThread();
     if (!mImuLink.IsOpen()) {
         DriverLog("Error: Unable to open WMR IMU HID device.");
@@ -124,11 +128,58 @@ void cHalvexWmrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
     DriverLog("ThreadProc_ImuThread: initializing filter");
     ResetFilter();
     if (mRecording.load()) StartRecordThread(deviceIndex);
-    mImuLink.BeginSelection_ImuThread();
     while (!mStopImuThread.load()) {
-        const bool tookSensorReport = PollImu_ImuThread();
-        if (mStopImuThread.load()) break;
-        mImuLink.AfterPoll_ImuThread(tookSensorReport);
+        mImuLink.BeginSelection_ImuThread();
+        if (!PollUntilLost_ImuThread() || !SearchAgain_ImuThread()) break;
     }
     mImuLink.Close_ImuThread();
+}
+
+bool cHalvexWmrDevice::PollUntilLost_ImuThread() {
+    while (!mStopImuThread.load()) {
+        const ePoll result = PollImu_ImuThread();
+        if (mStopImuThread.load()) return false;
+        if (result == ePoll::DeviceLost) return true;
+        mImuLink.AfterPoll_ImuThread(result == ePoll::SensorReport);
+        // Every candidate vanished while the choice was open.
+        if (!mImuLink.IsOpen()) {
+            mLastReadError = halvex::platform::HidInvalidHandleError();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool cHalvexWmrDevice::SearchAgain_ImuThread() {
+    const std::string lost = mImuLink.CurrentPath();
+    mImuLink.Close_ImuThread();
+    // A pose nothing updates any more must not stay valid.
+    const bool feedsPose = ImuFeedsPose();
+    if (feedsPose) InvalidatePose();
+    DriverLog("%s: WMR IMU HID device '%s' lost (error %u)%s; searching again every %.0f s\n", mName.c_str(), lost.c_str(),
+              mLastReadError, feedsPose ? ", pose invalidated" : "", kSearchAgainSeconds);
+    for (uint32_t searches = 1; !WaitForStop_ImuThread(kSearchAgainSeconds); ++searches) {
+        mImuLink.FindImuDevices_ImuThread();
+        if (!mImuLink.IsOpen()) continue;
+        DriverLog("%s: WMR IMU HID device found again at '%s' (search %u)\n", mName.c_str(), mImuLink.CurrentPath().c_str(),
+                  searches);
+        // The samples before the gap belong to another run of the headset.
+        ResetFilter();
+        return true;
+    }
+    return false;
+}
+
+bool cHalvexWmrDevice::WaitForStop_ImuThread(double seconds) {
+    const double end = DriverTimeNow() + seconds;
+    while (!mStopImuThread.load()) {
+        const double left = end - DriverTimeNow();
+        if (left <= 0.0) return false;
+        mStopSignal.Wait(std::min(left, halvex::platform::kHidUnsignalledWaitSeconds));
+    }
+    return true;
+}
+
+bool cHalvexWmrDevice::ImuFeedsPose() const {
+    return mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly;
 }

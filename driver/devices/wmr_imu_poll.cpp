@@ -22,37 +22,47 @@ bool EveryThousandth(int32_t count) { return count % 1000 == 0; }
 
 }  // namespace
 
-bool cHalvexWmrDevice::PollImu_ImuThread() {
+cHalvexWmrDevice::ePoll cHalvexWmrDevice::PollImu_ImuThread() {
     const int32_t poll = Count(gPolls);
     if (DebugLogging() && EveryThousandth(poll)) DriverLog("PollImu_ImuThread count=%d", poll);
 
     uint32_t error = 0;
     const halvex::platform::eHidRead read = mImuLink.ReadReport(mStopSignal, error);
-    if (read == halvex::platform::eHidRead::Stopped) return false;
+    if (read == halvex::platform::eHidRead::Stopped || read == halvex::platform::eHidRead::Timeout) return ePoll::NoReport;
     if (read == halvex::platform::eHidRead::Error) {
+        mLastReadError = error;
+        if (!mImuLink.Settled()) {
+            // A wrong candidate failing only moves the ring on. Its errors come at once,
+            // so the ring waits as a silent candidate would and logs them only when asked.
+            if (DebugLogging()) DriverLog("Error reading IMU: %u\n", error);
+            WaitForStop_ImuThread(halvex::wmr::cWmrImuLink::kUnsettledReadSeconds);
+            return ePoll::NoReport;
+        }
         DriverLog("Error reading IMU: %u\n", error);
         if (DebugLogging(2) && EveryThousandth(Count(gReadErrors)))
             DriverLog("PollImu_ImuThread: Early Return: Error reading IMU: %u count=%d", error, poll);
-        mStopImuThread.exchange(true);
-        return false;
+        return ePoll::DeviceLost;
     }
-    const std::vector<uint8_t>& buffer = mImuLink.ReportBuffer();
-    if (buffer.empty()) {
+    const uint8_t* bytes = mImuLink.ReportBuffer().data();
+    const size_t length = mImuLink.ReportLength();
+    if (length == 0) {
         if (DebugLogging()) DriverLog("PollImu_ImuThread: Early Return bProcessedNewSamples == false");
-        return false;
+        return ePoll::NoReport;
     }
     if (DebugLogging(2)) {
         if (EveryThousandth(Count(gReports)))
-            DriverLog("PollImu_ImuThread: pReport->id = %d reportSize = %d callCount=%d", buffer[0],
-                      static_cast<int>(buffer.size()), poll);
+            DriverLog("PollImu_ImuThread: pReport->id = %d reportSize = %d callCount=%d", bytes[0], static_cast<int>(length),
+                      poll);
         DumpSensorReport();
     }
+    // Only what this read delivered: a short report is no sensor report, whatever the
+    // buffer still holds of an earlier one.
     halvex::wmr::sWmrInputReport_Sensors report;
-    if (!halvex::wmr::ReadSensorReport(buffer.data(), buffer.size(), report)) {
+    if (!halvex::wmr::ReadSensorReport(bytes, length, report)) {
         if (DebugLogging(2) && EveryThousandth(Count(gOtherIds)))
-            DriverLog("PollImu_ImuThread report->id = %d callCount=%d", buffer[0], poll);
+            DriverLog("PollImu_ImuThread report->id = %d callCount=%d", bytes[0], poll);
         if (DebugLogging()) DriverLog("PollImu_ImuThread: Early Return bProcessedNewSamples == false");
-        return false;
+        return ePoll::NoReport;
     }
     const bool recording = mRecording.load();
     if (recording) {
@@ -62,9 +72,16 @@ bool cHalvexWmrDevice::PollImu_ImuThread() {
         mImuRawTextRing.push(record);
     }
     halvex::wmr::sWmrImuSample samples[halvex::wmr::kSamplesPerReport];
-    halvex::wmr::DecodeSensorReport(report, DriverTimeNow(), mHeadsetClock, samples);
+    const bool clockRestarted = halvex::wmr::DecodeSensorReport(report, DriverTimeNow(), mHeadsetClock, samples);
+    if (clockRestarted) {
+        const uint64_t ticks = report.timestampGyro[0];
+        DriverLog("%s: WMR headset ticks went backwards (now %llu): time base and clock offset start afresh\n",
+                  mName.c_str(), static_cast<unsigned long long>(ticks));
+        // The filter's samples are dated on the old base: no later sample may follow them.
+        if (ImuFeedsPose()) ResetFilter();
+    }
     TakeSamples_ImuThread(samples, recording);
-    return true;
+    return ePoll::SensorReport;
 }
 
 void cHalvexWmrDevice::TakeSamples_ImuThread(
@@ -104,6 +121,6 @@ void cHalvexWmrDevice::TakeSamples_ImuThread(
 }
 
 void cHalvexWmrDevice::DumpSensorReport() const {
-    const std::vector<uint8_t>& buffer = mImuLink.ReportBuffer();
-    halvex::wmr::DumpSensorReport(buffer.data(), buffer.size(), [](const char* line) { DriverLog("%s", line); });
+    halvex::wmr::DumpSensorReport(mImuLink.ReportBuffer().data(), mImuLink.ReportLength(),
+                                  [](const char* line) { DriverLog("%s", line); });
 }

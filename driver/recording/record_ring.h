@@ -49,6 +49,14 @@ public:
         return true;
     }
 
+    // Records waiting. Exact on the consumer side, and a lower bound for as long as
+    // the consumer does not pop; from any other thread a snapshot.
+    uint32_t size() const {
+        const uint32_t write = mWrite.load(std::memory_order_acquire);
+        const uint32_t read = mRead.load(std::memory_order_acquire);
+        return write >= read ? write - read : N - read + write;
+    }
+
     // Exact on the consumer side; from any other thread a snapshot.
     bool empty() const { return mRead.load(std::memory_order_acquire) == mWrite.load(std::memory_order_acquire); }
 

@@ -54,11 +54,20 @@ public:
             DrainReportRing();
             platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(1));
         }
-        // What was pushed before the stop still goes out; bounded, as producers may
-        // still be running.
-        for (uint32_t i = 0; i < 2 * cRawRecordRing::kCapacity + 2 && WriteOneRawRow(/*settled=*/true); ++i) {
+        // What was pushed before the stop still goes out, and only that: producers may
+        // still be running, and what they push later would be a sample cut in half.
+        uint32_t filterLeft = 0;
+        {
+            std::unique_lock<std::mutex> samples;
+            if (mSetup.sampleLock) samples = std::unique_lock<std::mutex>(*mSetup.sampleLock);
+            mImuLeft = mSetup.imuRawRing ? mSetup.imuRawRing->size() : 0;
+            mOpticalLeft = mSetup.opticalRawRing ? mSetup.opticalRawRing->size() : 0;
+            filterLeft = mSetup.filterRing ? mSetup.filterRing->size() : 0;
+            mCounted = true;
         }
-        DrainFilterRing(cFilterRecordRing::kCapacity);
+        while (WriteOneRawRow(/*settled=*/true)) {
+        }
+        DrainFilterRing(filterLeft);
         DrainReportRing();
     }
 
@@ -95,8 +104,8 @@ private:
     // Takes the earlier of the two ring fronts by driverTime, optical first on equal
     // times; a lone front only once it has settled. False when no row was written.
     bool WriteOneRawRow(bool settled = false) {
-        if (!mHasImu) mHasImu = mSetup.imuRawRing && mSetup.imuRawRing->pop(mImu);
-        if (!mHasOptical) mHasOptical = mSetup.opticalRawRing && mSetup.opticalRawRing->pop(mOptical);
+        if (!mHasImu) mHasImu = PopCounted(mSetup.imuRawRing, mImu, mImuLeft);
+        if (!mHasOptical) mHasOptical = PopCounted(mSetup.opticalRawRing, mOptical, mOpticalLeft);
         if (!mHasImu && !mHasOptical) return false;
         if (mHasImu != mHasOptical && !settled && !LoneFrontSettled(mHasImu ? mImu : mOptical)) return false;
         const bool takeImu = mHasImu && (!mHasOptical || mOptical.driverTime > mImu.driverTime);
@@ -107,6 +116,14 @@ private:
             mHasOptical = false;
             if (Count(WriteRawRow(mRawFile, mOptical), mRawPath)) ++mResult.opticalRows;
         }
+        return true;
+    }
+
+    // Once the final counts are taken, a ring gives no more than its count.
+    bool PopCounted(cRawRecordRing* ring, sRawRecord& record, uint32_t& left) {
+        if (!ring || (mCounted && left == 0)) return false;
+        if (!ring->pop(record)) return false;
+        if (mCounted) --left;
         return true;
     }
 
@@ -165,6 +182,9 @@ private:
     sRawRecord mOptical{};
     bool mHasImu = false;
     bool mHasOptical = false;
+    bool mCounted = false;
+    uint32_t mImuLeft = 0;
+    uint32_t mOpticalLeft = 0;
     sRecordingResult mResult;
 };
 

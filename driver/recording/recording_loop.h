@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace halvex {
@@ -52,6 +53,11 @@ struct sRecordingSetup {
     // it is `settleSeconds` old by this clock (the producers' clock). Empty: at once.
     std::function<double()> driverTimeNow;
     double settleSeconds = 0.1;
+    // Held by a producer across all the records of one sample (its raw row and its
+    // filter rows). At the stop the loop takes it while it counts what the rings hold,
+    // so the files never end with a sample's raw row but not all of its filter rows
+    // (a producer still running then would be caught between its pushes). May be null.
+    std::mutex* sampleLock = nullptr;
 };
 
 struct sRecordingResult {
@@ -63,8 +69,8 @@ struct sRecordingResult {
     uint64_t failedWrites = 0;  // rows or flushes the file refused
 };
 
-// Runs until `stop` is set, then writes what the rings still hold (at most one
-// ring's capacity each), flushes and closes the files. While no raw row is ready
+// Runs until `stop` is set, then writes what the rings held at that moment (counted
+// under `sampleLock`), flushes and closes the files. While no raw row is ready
 // it flushes both files, drains the filter ring and sleeps 1 ms.
 sRecordingResult RunRecordingLoop(const sRecordingSetup& setup, const std::atomic<bool>& stop);
 

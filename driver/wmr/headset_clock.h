@@ -26,11 +26,15 @@ public:
 
     explicit cHeadsetClock(double windowSeconds = kDefaultWindowSeconds);
 
-    // Once per sensor report, `now` being the driver time at which it was read.
-    void Update(const sWmrInputReport_Sensors& report, double now);
+    // Once per sensor report, `now` being the driver time at which it was read. True
+    // when the report's ticks went back behind the previous report's (a counter reset,
+    // a headset plugged in again): the time base and the offset window then start
+    // afresh from this report, and samples before and after it must not be mixed.
+    bool Update(const sWmrInputReport_Sensors& report, double now);
 
-    // Seconds since the time base of a sample stamped with these two tick counts
-    // (their midpoint; unsigned arithmetic, as the headset's counters wrap).
+    // Seconds since the time base of a sample stamped with these two tick counts:
+    // their midpoint, from each one's difference to the base (unsigned, as the
+    // headset's counters wrap).
     double RawTime(uint64_t gyroTicks, uint64_t accTicks) const;
 
     uint64_t TimeBase() const { return mTimeBase; }
@@ -44,9 +48,13 @@ private:
     };
 
     void Consider(double candidate, double now);
+    void ForgetOffsets();
 
     double mBucketSeconds;
     uint64_t mTimeBase = 0;
+    // The previous report's last stamps; 0: none yet.
+    uint64_t mLastGyroTicks = 0;
+    uint64_t mLastAccTicks = 0;
     double mOffset = kNoOffset;
     int64_t mNewestBucket = -1;
     sBucket mBuckets[kBucketCount];

@@ -148,16 +148,18 @@ void cWmrImuLink::AfterPoll_ImuThread(bool tookSensorReport) {
 void cWmrImuLink::Close_ImuThread() { CloseDevice(); }
 
 platform::eHidRead cWmrImuLink::ReadReport(const platform::cHidStopSignal& stop, uint32_t& error) {
+    mReportLength = 0;
     if (!mImuFileHandle) {
         error = platform::HidInvalidHandleError();
         return platform::eHidRead::Error;
     }
     if (mReportBuffer.empty()) {
-        // Never sized: a report is still taken off the device, into a scratch byte.
-        uint8_t scratch = 0;
-        return mImuFileHandle->ReadReport(&scratch, 1, stop, error);
+        // Windows refuses a read into a buffer shorter than the report; waiting keeps
+        // the thread from spinning on a device it cannot read.
+        return stop.Wait(kUnsettledReadSeconds) ? platform::eHidRead::Stopped : platform::eHidRead::Timeout;
     }
-    return mImuFileHandle->ReadReport(mReportBuffer.data(), mReportBuffer.size(), stop, error);
+    return mImuFileHandle->ReadReport(mReportBuffer.data(), mReportBuffer.size(), stop,
+                                      mSettled ? -1.0 : kUnsettledReadSeconds, mReportLength, error);
 }
 
 }  // namespace halvex::wmr

@@ -37,9 +37,13 @@ public:
     // Releases the device at thread end.
     void Close_ImuThread();
 
-    // One report into the buffer (blocking until a report or `stop`). With nothing
-    // open it fails with the system's invalid-handle error.
+    // One report into the buffer, waiting until a report or `stop`; while the choice
+    // is unsettled at most kUnsettledReadSeconds, so a candidate that never sends
+    // cannot hold the ring (Timeout). With no report length known nothing is read:
+    // the call only waits that long. With nothing open it fails with the system's
+    // invalid-handle error.
     platform::eHidRead ReadReport(const platform::cHidStopSignal& stop, uint32_t& error);
+    static constexpr double kUnsettledReadSeconds = 0.25;
 
     bool IsOpen() const { return mImuFileHandle != nullptr; }
     bool Settled() const { return mSettled; }
@@ -47,6 +51,8 @@ public:
     const std::string& CurrentPath() const { return mImuDevicePath; }
     const std::vector<std::string>& Candidates() const { return mImuDeviceVec; }
     const std::vector<uint8_t>& ReportBuffer() const { return mReportBuffer; }
+    // Bytes the last read delivered into the buffer; only those are the report.
+    size_t ReportLength() const { return mReportLength; }
 
 private:
     bool Logging(int32_t level) const { return mDebugLevel >= level; }
@@ -58,6 +64,7 @@ private:
     std::unique_ptr<platform::cHidDevice> mImuFileHandle;
     platform::sHidAttributes mAttributes;
     std::vector<uint8_t> mReportBuffer;
+    size_t mReportLength = 0;
     std::vector<std::string> mImuDeviceVec;
     size_t mCurrentIndex = 0;
     bool mSettled = true;

@@ -23,9 +23,9 @@ double MeanGyroReading(const int16_t readings[32], int sample) {
     return sum * 0.125;
 }
 
-void DecodeSensorReport(const sWmrInputReport_Sensors& report, double now, cHeadsetClock& clock,
+bool DecodeSensorReport(const sWmrInputReport_Sensors& report, double now, cHeadsetClock& clock,
                         sWmrImuSample samples[kSamplesPerReport]) {
-    clock.Update(report, now);
+    const bool clockRestarted = clock.Update(report, now);
     // Copies: the packed report's members cannot be bound to references.
     int16_t gyroX[32], gyroY[32], gyroZ[32];
     std::memcpy(gyroX, report.gyroX, sizeof(gyroX));
@@ -42,6 +42,7 @@ void DecodeSensorReport(const sWmrInputReport_Sensors& report, double now, cHead
         s.angularVelocity[1] = MeanGyroReading(gyroY, i) * -kScale;
         s.angularVelocity[2] = MeanGyroReading(gyroZ, i) * -kScale;
     }
+    return clockRestarted;
 }
 
 }  // namespace halvex::wmr

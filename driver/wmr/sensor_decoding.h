@@ -18,8 +18,9 @@ struct sWmrImuSample {
 };
 
 // Updates the clock with this report (read at driver time `now`) and converts its
-// four samples.
-void DecodeSensorReport(const sWmrInputReport_Sensors& report, double now, cHeadsetClock& clock,
+// four samples. True when the headset's ticks went backwards and the clock started
+// afresh (cHeadsetClock::Update): whatever was built on earlier samples is void.
+bool DecodeSensorReport(const sWmrInputReport_Sensors& report, double now, cHeadsetClock& clock,
                         sWmrImuSample samples[kSamplesPerReport]);
 
 // The mean of a sample's eight gyroscope readings, before scaling.

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -234,6 +236,58 @@ TEST(Wmr, RecordingWritesRawFilterAndReportFiles) {
     EXPECT_EQ(reports[0].rfind("dataName,id, temperature_0, temperature_1,", 0), 0u);
     for (size_t i = 1; i < reports.size(); ++i) ASSERT_EQ(reports[i].rfind("SensorReport,1, ", 0), 0u) << reports[i];
     std::filesystem::remove_all(state);
+}
+
+// The headset off USB for 1.5 s, its clock counting from zero again once it is back.
+TEST(Wmr, AHeadsetThatGoesAwayIsInvalidatedAtOnceAndFoundAgain) {
+    vrhost::sHostOptions options;
+    options.wmr.unplugAfterSeconds = 3.0;
+    options.wmr.unplugForSeconds = 1.5;
+    options.wmr.replugRestartsClock = true;
+    sSession session = StartSession("Standard", /*controllers=*/false, options);
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(BecameValid(host));
+    const vr::TrackedDeviceIndex_t head = IndexOf(host, "halvex-head");
+    const auto lostLines = [&] { return CountLinesContaining(host.Log(), "lost (error "); };
+    ASSERT_TRUE(RunUntil(host, [&] { return lostLines() >= 1; }, 10.0)) << "the IMU thread says what happened";
+    // Invalidated before the line was written: the head's newest pose is no longer valid.
+    const auto updates = UpdatesOf(host, head);
+    ASSERT_FALSE(updates.empty());
+    EXPECT_FALSE(updates.back().pose.poseIsValid);
+    EXPECT_EQ(updates.back().pose.result, vr::TrackingResult_Calibrating_InProgress);
+    EXPECT_TRUE(HasLine(host.Log(), "halvex-head-w: WMR IMU HID device '" + std::string(std::getenv("HALVEX_HIDRAW_ROOT")) +
+                                        "/dev/hidraw0' lost (error 5), pose invalidated; searching again every 1 s\n"));
+
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "WMR IMU HID device found again at") >= 1; }, 10.0));
+    const double foundAt = halvex::platform::NowSeconds();
+    EXPECT_EQ(CountLinesContaining(host.Log(), "ticks went backwards"), 1u) << "the replugged headset's clock restarted";
+    ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 2; }, 10.0));
+    host.RunFor(1.0);
+    // Dated on the new time base: each fused pose is about a sample old, not 1e12 s.
+    size_t fusedAgain = 0;
+    for (const auto& update : UpdatesOf(host, head)) {
+        if (update.hostTime < foundAt || !update.pose.poseIsValid) continue;
+        EXPECT_LT(std::abs(update.pose.poseTimeOffset), 0.5);
+        ++fusedAgain;
+    }
+    EXPECT_GT(fusedAgain, 100u);
+    EXPECT_EQ(lostLines(), 1u);
+    host.Cleanup();
+    session.server->Stop();
+}
+
+TEST(Wmr, AShortReportIsNoSensorReport) {
+    vrhost::sHostOptions options;
+    options.wmr.shortReportEvery = 5;
+    sSession session = StartSession("Standard", /*controllers=*/false, options, {IntSetting("debugLevel", 1)});
+    vrhost::cHost& host = *session.host;
+    ASSERT_TRUE(BecameValid(host));
+    host.RunFor(2.0);
+    // One in five reports is cut to 100 bytes; decoded with the earlier report's tail,
+    // each would still give four samples.
+    EXPECT_GT(CountLinesContaining(host.Log(), "PollImu_ImuThread: Early Return bProcessedNewSamples == false"), 100u);
+    host.Cleanup();
+    session.server->Stop();
 }
 
 #endif

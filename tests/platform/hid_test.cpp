@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -25,13 +26,41 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
+eHidRead Read(cHidDevice& device, std::vector<uint8_t>& buffer, const cHidStopSignal& stop, uint32_t& error,
+              double timeoutSeconds = -1.0, size_t* bytes = nullptr) {
+    size_t got = 0;
+    const eHidRead result = device.ReadReport(buffer.data(), buffer.size(), stop, timeoutSeconds, got, error);
+    if (bytes) *bytes = got;
+    return result;
+}
+
+// On a device that sends nothing, a bounded read and a read whose stop signal could
+// not be made both come back by themselves (`unblock` ends a read that does not).
+void ExpectSilentReadsReturnByThemselves(cHidDevice& device, const std::function<void()>& unblock) {
+    std::vector<uint8_t> buffer(381);
+    uint32_t error = 0;
+    cHidStopSignal stop;
+    const cHidStopSignal unavailable{cHidStopSignal::sUnavailable{}};
+    EXPECT_FALSE(unavailable.Valid());
+    EXPECT_NE(unavailable.CreationError(), 0u);
+    EXPECT_FALSE(unavailable.Wait(-1.0)) << "an endless wait is bounded";
+    for (const cHidStopSignal* signal : {static_cast<const cHidStopSignal*>(&stop), &unavailable}) {
+        const double timeout = signal == &stop ? 0.05 : -1.0;
+        auto waiting = std::async(std::launch::async, [&] { return Read(device, buffer, *signal, error, timeout); });
+        const bool returned = waiting.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!returned) unblock();
+        EXPECT_TRUE(returned) << (signal == &stop ? "bounded read" : "read without a stop signal");
+        EXPECT_EQ(waiting.get(), returned ? eHidRead::Timeout : eHidRead::Error);
+    }
+}
+
 // A read on a device that sends nothing waits until the stop signal is raised from
 // another thread, and then ends at once.
 void ExpectStopEndsAWaitingRead(cHidDevice& device, cHidStopSignal& stop) {
     std::vector<uint8_t> buffer(381);
     uint32_t error = 0;
     const Clock::time_point start = Clock::now();
-    auto waiting = std::async(std::launch::async, [&] { return device.ReadReport(buffer.data(), buffer.size(), stop, error); });
+    auto waiting = std::async(std::launch::async, [&] { return Read(device, buffer, stop, error); });
     EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     stop.Raise();
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(2)), std::future_status::ready);
@@ -115,17 +144,36 @@ TEST_F(HidrawTree, ReadsWholeReportsAndAStopEndsAWaitingRead) {
     first[380] = 0xAA;
     ASSERT_TRUE(mTree->Send(node, first));
     ASSERT_TRUE(mTree->Send(node, second));
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Report);
     EXPECT_EQ(buffer, first);
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Report);
     EXPECT_EQ(buffer, second);
 
     ExpectStopEndsAWaitingRead(*device, stop);
     // A stop raised before the read is not lost; once cleared, reads wait again.
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Stopped);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Stopped);
     stop.Clear();
     ASSERT_TRUE(mTree->Send(node, first));
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Report);
+}
+
+TEST_F(HidrawTree, AReadTellsHowManyBytesCameAndSilentReadsEndByThemselves) {
+    const int node = mTree->AddInterface(0x045E, 0x0659, sim::WmrImuReportDescriptor());
+    uint32_t error = 0;
+    std::unique_ptr<cHidDevice> device = cHidDevice::Open(mTree->NodePath(node), error);
+    ASSERT_TRUE(device);
+    cHidStopSignal stop;
+    std::vector<uint8_t> buffer(381);
+    ASSERT_TRUE(mTree->Send(node, std::vector<uint8_t>(381, 1)));
+    ASSERT_TRUE(mTree->Send(node, std::vector<uint8_t>(100, 2)));
+    size_t bytes = 0;
+    EXPECT_EQ(Read(*device, buffer, stop, error, -1.0, &bytes), eHidRead::Report);
+    EXPECT_EQ(bytes, 381u);
+    EXPECT_EQ(Read(*device, buffer, stop, error, -1.0, &bytes), eHidRead::Report);
+    EXPECT_EQ(bytes, 100u) << "a short report is as long as it is, not as the buffer";
+    EXPECT_EQ(buffer[380], 1) << "the buffer's tail is the earlier report's";
+
+    ExpectSilentReadsReturnByThemselves(*device, [&] { mTree->RemoveInterface(node); });
 }
 
 TEST_F(HidrawTree, ADeviceThatGoesAwayIsAReadError) {
@@ -136,9 +184,9 @@ TEST_F(HidrawTree, ADeviceThatGoesAwayIsAReadError) {
     ASSERT_TRUE(mTree->Send(node, std::vector<uint8_t>(381, 1)));
     cHidStopSignal stop;
     std::vector<uint8_t> buffer(381);
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Report);
     mTree->RemoveInterface(node);
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Error);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Error);
     EXPECT_NE(error, 0u);
 }
 
@@ -161,10 +209,18 @@ TEST(WindowsHid, EnumerationAnswersAndAStopEndsAnOverlappedRead) {
     const std::vector<uint8_t> report(381, 5);
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(server, report.data(), static_cast<DWORD>(report.size()), &written, nullptr));
-    EXPECT_EQ(device->ReadReport(buffer.data(), buffer.size(), stop, error), eHidRead::Report);
+    EXPECT_EQ(Read(*device, buffer, stop, error), eHidRead::Report);
     EXPECT_EQ(buffer, report);
 
+    const std::vector<uint8_t> shortReport(100, 6);
+    ASSERT_TRUE(WriteFile(server, shortReport.data(), static_cast<DWORD>(shortReport.size()), &written, nullptr));
+    size_t bytes = 0;
+    EXPECT_EQ(Read(*device, buffer, stop, error, -1.0, &bytes), eHidRead::Report);
+    EXPECT_EQ(bytes, 100u);
+
     ExpectStopEndsAWaitingRead(*device, stop);
+    stop.Clear();
+    ExpectSilentReadsReturnByThemselves(*device, [&] { DisconnectNamedPipe(server); });
     device.reset();
     CloseHandle(server);
 }

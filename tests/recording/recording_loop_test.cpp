@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -297,6 +298,45 @@ TEST(RecordingLoop, StopWritesWhatIsQueuedWithWmrRowNames) {
         ASSERT_EQ(fields.size(), 39u);
         EXPECT_EQ(fields[1], names[i]);
     }
+}
+
+// A producer records a sample as a raw row and two filter rows under its lock. A stop
+// that comes while one is half pushed must not end the files between its rows.
+TEST(RecordingLoop, StopNeverEndsTheFilesInsideASample) {
+    cTempFolder temp;
+    sRings rings;
+    cLogCapture log;
+    std::mutex sampleLock;
+    sRecordingSetup setup = MakeSetup(rings, 6, log);
+    setup.logFolder = temp.Utf8();
+    setup.sampleLock = &sampleLock;
+    const auto pushSample = [&](double t) {
+        ASSERT_TRUE(rings.optical->push(Optical(t)));
+        ASSERT_TRUE(rings.filter->push(Filter(t, FilterRow_OptPre)));
+        ASSERT_TRUE(rings.filter->push(Filter(t, FilterRow_OptPost)));
+    };
+    {
+        std::lock_guard<std::mutex> lock(sampleLock);
+        pushSample(1.0);
+    }
+    std::atomic<bool> stop{false};
+    auto recorder = std::async(std::launch::async, [&] { return RunRecordingLoop(setup, stop); });
+    {
+        std::lock_guard<std::mutex> lock(sampleLock);
+        ASSERT_TRUE(rings.optical->push(Optical(2.0)));
+        ASSERT_TRUE(rings.filter->push(Filter(2.0, FilterRow_OptPre)));
+        stop.store(true);
+        // A loop that does not wait for the sample ends now, without its last row.
+        recorder.wait_for(std::chrono::milliseconds(500));
+        ASSERT_TRUE(rings.filter->push(Filter(2.0, FilterRow_OptPost)));
+    }
+    const sRecordingResult result = recorder.get();
+    EXPECT_EQ(result.filterRows, 2 * result.opticalRows);
+    const auto rawLines = test::SplitLines(test::ReadWholeFile(temp.Utf8() + "device6_rawdata.csv"));
+    const auto filterLines = test::SplitLines(test::ReadWholeFile(temp.Utf8() + "device6_filter.csv"));
+    ASSERT_GE(rawLines.size(), 6u);
+    ASSERT_GE(filterLines.size(), 1u);
+    EXPECT_EQ(filterLines.size() - 1, 2 * (rawLines.size() - 6)) << "two filter rows for every raw row";
 }
 
 TEST(RecordingLoop, ReportsGoToTheirOwnFileOneLineEach) {

@@ -121,16 +121,21 @@ TEST(CommandLineTest, WmrHeadsetOptions) {
     sCommandLine line;
     std::string error;
     ASSERT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--wmr-interface", "silent", "--wmr-extra-interfaces=2",
-                                          "--wmr-drift-ppm", "-50", "--wmr-jitter-ms", "1.5"},
+                                          "--wmr-drift-ppm", "-50", "--wmr-jitter-ms", "1.5", "--wmr-unplug-after", "3",
+                                          "--wmr-unplug-for", "0.5"},
                                          line, error))
         << error;
     EXPECT_EQ(line.host.wmr.imuInterface, vrhost::sWmrHeadsetOptions::eInterface::Silent);
     EXPECT_EQ(line.host.wmr.extraInterfaces, 2);
     EXPECT_DOUBLE_EQ(line.host.wmr.clockDriftPpm, -50.0);
     EXPECT_DOUBLE_EQ(line.host.wmr.deliveryJitterSeconds, 0.0015);
+    EXPECT_DOUBLE_EQ(line.host.wmr.unplugAfterSeconds, 3.0);
+    EXPECT_DOUBLE_EQ(line.host.wmr.unplugForSeconds, 0.5);
+    EXPECT_TRUE(line.host.wmr.replugRestartsClock);
     for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
              {"--wmr-interface", "maybe"}, {"--wmr-extra-interfaces", "1.5"}, {"--wmr-extra-interfaces", "9"},
-             {"--wmr-drift-ppm", "nan"}, {"--wmr-jitter-ms", "-1"}, {"--wmr-speed", "1"}}) {
+             {"--wmr-drift-ppm", "nan"}, {"--wmr-jitter-ms", "-1"}, {"--wmr-unplug-after", "-1"},
+             {"--wmr-unplug-for", "x"}, {"--wmr-speed", "1"}}) {
         error.clear();
         EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", option, value}, line, error)) << option << " " << value;
         EXPECT_NE(error.find(option), std::string::npos) << error;

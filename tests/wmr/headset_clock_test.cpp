@@ -51,6 +51,35 @@ TEST(HeadsetClock, ComparesMagnitudes) {
     EXPECT_DOUBLE_EQ(clock.Offset(), 0.001 - 0.003);
 }
 
+TEST(HeadsetClock, TicksThatGoBackStartTheBaseAndTheOffsetAfresh) {
+    for (double window : {cHeadsetClock::kDefaultWindowSeconds, cHeadsetClock::kWholeHistory}) {
+        cHeadsetClock clock(window);
+        EXPECT_FALSE(clock.Update(test::AsReport(test::StillReport(50000000)), 800.0));
+        EXPECT_FALSE(clock.Update(test::AsReport(test::StillReport(50040000)), 800.004));
+        // Stamp jitter of a few samples is no restart.
+        EXPECT_FALSE(clock.Update(test::AsReport(test::StillReport(50060000)), 800.006));
+        // The counter restarted (power cycle): far behind the base.
+        EXPECT_TRUE(clock.Update(test::AsReport(test::StillReport(20000)), 801.0));
+        EXPECT_EQ(clock.TimeBase(), 20000u);
+        EXPECT_DOUBLE_EQ(clock.Offset(), 801.0 - 0.003) << "not the old run's offset";
+        EXPECT_NEAR(clock.RawTime(30000, 30000), 0.001, 1e-12);
+        // Behind the previous report, though still past the base: also a restart.
+        EXPECT_FALSE(clock.Update(test::AsReport(test::StillReport(30000000)), 804.0));
+        EXPECT_TRUE(clock.Update(test::AsReport(test::StillReport(10000000)), 804.5));
+        EXPECT_EQ(clock.TimeBase(), 10000000u);
+        EXPECT_DOUBLE_EQ(clock.Offset(), 804.5 - 0.003);
+    }
+}
+
+TEST(HeadsetClock, TheMidpointDoesNotWrapWhereTheSpanDoesNot) {
+    cHeadsetClock clock;
+    clock.Update(test::AsReport(test::StillReport(1)), 1.0);
+    // Each stamp 2^63 ticks past the base: their sum passes 2^64, each alone does not.
+    const uint64_t far = 1 + (uint64_t{1} << 63);
+    EXPECT_DOUBLE_EQ(clock.RawTime(far, far), static_cast<double>(uint64_t{1} << 63) / 1e7);
+    EXPECT_DOUBLE_EQ(clock.RawTime(1001, 901), 9.5e-5);
+}
+
 // A headset clock running `ppm` slower than driver time, one report every 4 ms
 // with a fixed 1 ms delay: the offset error after `seconds`.
 double OffsetErrorAfter(double window, double ppm, double seconds) {

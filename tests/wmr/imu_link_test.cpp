@@ -5,10 +5,13 @@
 #include "sim/wmr_hidraw_tree.h"
 #include "sim/wmr_sensor_report.h"
 #include "wmr/imu_link.h"
+#include "wmr/sensor_decoding.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <unistd.h>
 
@@ -154,6 +157,60 @@ TEST_F(ImuLink, OneCandidateIsSettledAndARebuildReleasesTheOpenHandleFirst) {
         released = released || l.rfind("Releasing handle for Path=" + mTree->NodePath(only) + " Handle = ", 0) == 0;
     EXPECT_TRUE(released);
     EXPECT_TRUE(link.IsOpen());
+}
+
+TEST_F(ImuLink, ACandidateThatNeverSendsIsLeftAfterABoundedRead) {
+    const int silent = mTree->AddInterface(0x045E, 0x0659, sim::SingleReportDescriptor(2, 64));
+    const int sending = AddImu();
+    cWmrImuLink link(mDebugLevel);
+    link.FindImuDevices_ImuThread();
+    link.BeginSelection_ImuThread();
+    ASSERT_EQ(link.CurrentPath(), mTree->NodePath(silent));
+    uint32_t error = 0;
+    auto waiting = std::async(std::launch::async, [&] { return link.ReadReport(mStop, error); });
+    // An unbounded read would wait for ever: the stop ends it, and the test fails.
+    if (waiting.wait_for(std::chrono::seconds(10)) != std::future_status::ready) mStop.Raise();
+    EXPECT_EQ(waiting.get(), eHidRead::Timeout);
+    link.AfterPoll_ImuThread(false);
+    EXPECT_EQ(link.CurrentPath(), mTree->NodePath(sending));
+    std::array<sim::sWmrSample, 4> samples{};
+    ASSERT_TRUE(mTree->Send(sending, sim::EncodeWmrSensorReport(samples)));
+    link.AfterPoll_ImuThread(Poll(link));
+    EXPECT_TRUE(link.Settled());
+}
+
+TEST_F(ImuLink, OnlyTheBytesReadAreTheReport) {
+    const int only = AddImu();
+    cWmrImuLink link(mDebugLevel);
+    link.FindImuDevices_ImuThread();
+    link.BeginSelection_ImuThread();
+    std::array<sim::sWmrSample, 4> samples{};
+    const std::vector<uint8_t> full = sim::EncodeWmrSensorReport(samples);
+    ASSERT_TRUE(mTree->Send(only, full));
+    ASSERT_TRUE(mTree->Send(only, std::vector<uint8_t>(full.begin(), full.begin() + 100)));
+    ASSERT_TRUE(Poll(link));
+    EXPECT_EQ(link.ReportLength(), 381u);
+    ASSERT_TRUE(Poll(link));
+    ASSERT_EQ(link.ReportLength(), 100u);
+    sWmrInputReport_Sensors report;
+    EXPECT_FALSE(ReadSensorReport(link.ReportBuffer().data(), link.ReportLength(), report))
+        << "the buffer's tail is the earlier report's";
+}
+
+TEST_F(ImuLink, AnInterfaceOfUnknownReportLengthIsNotRead) {
+    const int blank = mTree->AddInterface(0x045E, 0x0659, {});
+    cWmrImuLink link(mDebugLevel);
+    link.FindImuDevices_ImuThread();
+    link.BeginSelection_ImuThread();
+    ASSERT_TRUE(link.IsOpen());
+    EXPECT_TRUE(link.ReportBuffer().empty());
+    ASSERT_TRUE(mTree->Send(blank, std::vector<uint8_t>(381, 1)));
+    uint32_t error = 0;
+    EXPECT_EQ(link.ReadReport(mStop, error), eHidRead::Timeout) << "no read into a buffer that cannot hold the report";
+    EXPECT_EQ(link.ReportLength(), 0u);
+    mStop.Raise();
+    EXPECT_EQ(link.ReadReport(mStop, error), eHidRead::Stopped);
+    mStop.Clear();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/hid.h"
 
 #include "platform/hid_report_descriptor.h"
+#include "platform/sleep.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -67,6 +70,13 @@ bool AttributesFromUevent(const std::string& folder, sHidAttributes& attributes)
     return false;
 }
 
+// A poll time-out in milliseconds (-1: none), bounded where no signal can end the wait.
+int PollMilliseconds(double seconds, bool signalled) {
+    if (!signalled && (seconds < 0.0 || seconds > kHidUnsignalledWaitSeconds)) seconds = kHidUnsignalledWaitSeconds;
+    if (seconds < 0.0) return -1;
+    return static_cast<int>(std::min(std::ceil(seconds * 1000.0), 1e9));
+}
+
 }  // namespace
 
 std::vector<std::string> EnumerateHidInterfaces() {
@@ -86,7 +96,24 @@ std::vector<std::string> EnumerateHidInterfaces() {
     return paths;
 }
 
-cHidStopSignal::cHidStopSignal() : mNative(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+cHidStopSignal::cHidStopSignal() : mNative(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (mNative < 0) mCreationError = static_cast<uint32_t>(errno);
+}
+
+cHidStopSignal::cHidStopSignal(sUnavailable) : mNative(-1), mCreationError(EMFILE) {}
+
+bool cHidStopSignal::Valid() const { return mNative >= 0; }
+
+bool cHidStopSignal::Wait(double seconds) const {
+    const int milliseconds = PollMilliseconds(seconds, Valid());
+    if (!Valid()) {
+        SleepFor(milliseconds / 1000.0);
+        return false;
+    }
+    pollfd fd{static_cast<int>(mNative), POLLIN, 0};
+    // An interrupted wait ends early; callers wait in a loop on their own stop flag.
+    return poll(&fd, 1, milliseconds) > 0 && (fd.revents & POLLIN);
+}
 
 cHidStopSignal::~cHidStopSignal() {
     if (mNative >= 0) close(static_cast<int>(mNative));
@@ -157,24 +184,38 @@ void cHidDevice::SetInputQueueSize(uint32_t /*reports*/) {
     // hidraw keeps its own fixed queue per reader.
 }
 
-eHidRead cHidDevice::ReadReport(uint8_t* buffer, size_t length, const cHidStopSignal& stop, uint32_t& error) {
+eHidRead cHidDevice::ReadReport(uint8_t* buffer, size_t length, const cHidStopSignal& stop, double timeoutSeconds,
+                                size_t& bytesRead, uint32_t& error) {
+    bytesRead = 0;
+    // Without a stop signal only the device is polled, never longer than the bound.
+    const nfds_t count = stop.Valid() ? 2 : 1;
     pollfd fds[2] = {{mState->fd, POLLIN, 0}, {static_cast<int>(stop.Native()), POLLIN, 0}};
+    const int limit = PollMilliseconds(timeoutSeconds, stop.Valid());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit < 0 ? 0 : limit);
     for (;;) {
-        if (poll(fds, 2, -1) < 0) {
+        int wait = limit;
+        if (limit >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<int64_t>(0, left.count()));
+        }
+        const int ready = poll(fds, count, wait);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             error = static_cast<uint32_t>(errno);
             return eHidRead::Error;
         }
-        if (fds[1].revents & POLLIN) return eHidRead::Stopped;
+        if (ready == 0) return eHidRead::Timeout;
+        if (count == 2 && (fds[1].revents & POLLIN)) return eHidRead::Stopped;
         if (fds[0].revents == 0) continue;
-        const ssize_t count = read(mState->fd, buffer, length);
-        if (count > 0) {
+        const ssize_t got = read(mState->fd, buffer, length);
+        if (got > 0) {
+            bytesRead = static_cast<size_t>(got);
             error = 0;
             return eHidRead::Report;
         }
-        if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         // End of file: the device went away under the reader.
-        error = count == 0 ? static_cast<uint32_t>(EIO) : static_cast<uint32_t>(errno);
+        error = got == 0 ? static_cast<uint32_t>(EIO) : static_cast<uint32_t>(errno);
         return eHidRead::Error;
     }
 }

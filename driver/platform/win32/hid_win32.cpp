@@ -2,6 +2,7 @@
 // overlapped so that a stop request can cancel one that waits for a silent device.
 #include "platform/hid.h"
 
+#include "platform/sleep.h"
 #include "utf8_win32.h"
 
 #include <windows.h>
@@ -12,6 +13,8 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace halvex::platform {
@@ -20,6 +23,13 @@ namespace {
 
 // More interfaces than any machine has: a bound on a walk that never ends.
 constexpr DWORD kMaxInterfaceIndex = 4096;
+
+// A wait time-out in milliseconds, bounded where no signal can end the wait.
+DWORD WaitMilliseconds(double seconds, bool signalled) {
+    if (!signalled && (seconds < 0.0 || seconds > kHidUnsignalledWaitSeconds)) seconds = kHidUnsignalledWaitSeconds;
+    if (seconds < 0.0) return INFINITE;
+    return static_cast<DWORD>(std::min(std::ceil(seconds * 1000.0), 1e9));
+}
 
 }  // namespace
 
@@ -53,15 +63,34 @@ std::vector<std::string> EnumerateHidInterfaces() {
 }
 
 cHidStopSignal::cHidStopSignal()
-    : mNative(reinterpret_cast<intptr_t>(CreateEventW(nullptr, TRUE, FALSE, nullptr))) {}
+    : mNative(reinterpret_cast<intptr_t>(CreateEventW(nullptr, TRUE, FALSE, nullptr))) {
+    if (!mNative) mCreationError = GetLastError();
+}
+
+cHidStopSignal::cHidStopSignal(sUnavailable) : mNative(0), mCreationError(ERROR_NOT_ENOUGH_MEMORY) {}
 
 cHidStopSignal::~cHidStopSignal() {
     if (mNative) CloseHandle(reinterpret_cast<HANDLE>(mNative));
 }
 
-void cHidStopSignal::Raise() { SetEvent(reinterpret_cast<HANDLE>(mNative)); }
+void cHidStopSignal::Raise() {
+    if (mNative) SetEvent(reinterpret_cast<HANDLE>(mNative));
+}
 
-void cHidStopSignal::Clear() { ResetEvent(reinterpret_cast<HANDLE>(mNative)); }
+void cHidStopSignal::Clear() {
+    if (mNative) ResetEvent(reinterpret_cast<HANDLE>(mNative));
+}
+
+bool cHidStopSignal::Valid() const { return mNative != 0; }
+
+bool cHidStopSignal::Wait(double seconds) const {
+    const DWORD milliseconds = WaitMilliseconds(seconds, Valid());
+    if (!Valid()) {
+        SleepFor(milliseconds / 1000.0);
+        return false;
+    }
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(mNative), milliseconds) == WAIT_OBJECT_0;
+}
 
 struct cHidDevice::sState {
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -118,7 +147,9 @@ bool cHidDevice::GetInputReportLength(size_t& length) const {
 
 void cHidDevice::SetInputQueueSize(uint32_t reports) { HidD_SetNumInputBuffers(mState->handle, reports); }
 
-eHidRead cHidDevice::ReadReport(uint8_t* buffer, size_t length, const cHidStopSignal& stop, uint32_t& error) {
+eHidRead cHidDevice::ReadReport(uint8_t* buffer, size_t length, const cHidStopSignal& stop, double timeoutSeconds,
+                                size_t& bytesRead, uint32_t& error) {
+    bytesRead = 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = mState->readDone;
     ResetEvent(mState->readDone);
@@ -129,18 +160,26 @@ eHidRead cHidDevice::ReadReport(uint8_t* buffer, size_t length, const cHidStopSi
             error = started;
             return eHidRead::Error;
         }
+        const DWORD limit = WaitMilliseconds(timeoutSeconds, stop.Valid());
+        // Without a stop signal only the read is waited for, never longer than the bound.
         const HANDLE waits[2] = {mState->readDone, reinterpret_cast<HANDLE>(stop.Native())};
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-            // Stopped (or the wait failed): cancel, and let the read finish before its buffer goes.
+        const DWORD waited = WaitForMultipleObjects(stop.Valid() ? 2 : 1, waits, FALSE, limit);
+        if (waited != WAIT_OBJECT_0) {
+            const DWORD waitError = waited == WAIT_FAILED ? GetLastError() : 0;
+            // Cancel, and let the read finish before its buffer goes.
             CancelIoEx(mState->handle, &overlapped);
             GetOverlappedResult(mState->handle, &overlapped, &count, TRUE);
-            return eHidRead::Stopped;
+            if (waited == WAIT_TIMEOUT) return eHidRead::Timeout;
+            if (waited == WAIT_OBJECT_0 + 1) return eHidRead::Stopped;
+            error = waitError;
+            return eHidRead::Error;
         }
     }
     if (!GetOverlappedResult(mState->handle, &overlapped, &count, TRUE)) {
         error = GetLastError();
         return eHidRead::Error;
     }
+    bytesRead = count;
     error = 0;
     return eHidRead::Report;
 }

@@ -68,6 +68,16 @@ bool ParseWmrOption(const std::string& option, const std::string& value, sWmrHea
     } else if (option == "--wmr-jitter-ms") {
         if (isNumber && number >= 0.0 && number <= 1000.0) wmr.deliveryJitterSeconds = number / 1000.0;
         else error = option + " needs a number of milliseconds from 0 to 1000, not \"" + value + "\"";
+    } else if (option == "--wmr-unplug-after") {
+        if (isNumber && number >= 0.0 && number <= 86400.0) {
+            wmr.unplugAfterSeconds = number;
+            wmr.replugRestartsClock = true;
+        } else {
+            error = option + " needs a number of seconds from 0 to 86400, not \"" + value + "\"";
+        }
+    } else if (option == "--wmr-unplug-for") {
+        if (isNumber && number >= 0.0 && number <= 86400.0) wmr.unplugForSeconds = number;
+        else error = option + " needs a number of seconds from 0 to 86400, not \"" + value + "\"";
     } else {
         error = "unknown option " + option;
     }
@@ -87,7 +97,7 @@ std::string UsageText() {
            "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
            "              [--controller SYSTEM/SERIAL]...\n"
            "              [--wmr-interface present|silent|none] [--wmr-extra-interfaces N]\n"
-           "              [--wmr-drift-ppm PPM] [--wmr-jitter-ms MS]\n"
+           "              [--wmr-drift-ppm PPM] [--wmr-jitter-ms MS] [--wmr-unplug-after S] [--wmr-unplug-for S]\n"
            "Loads an OpenVR driver as the VR runtime does, runs it at 90 Hz until the\n"
            "duration ends or Ctrl+C, and prints a summary of what it did.\n"
            "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"

@@ -30,6 +30,15 @@ struct sWmrHeadsetOptions {
     double clockDriftPpm = 0.0;                     // the headset clock against driver time
     double deliveryJitterSeconds = 0.0;             // extra report delay, uniform in [0, jitter)
     int extraInterfaces = 0;  // of the same vendor/product, enumerated first, sending other report ids
+    // Faults: the IMU interface goes away this long after reports start (its readers
+    // see end of file) and comes back, as a new node, this long later; below 0: never.
+    double unplugAfterSeconds = -1.0;
+    double unplugForSeconds = 1.0;
+    // Once back, its clock counts from near zero again, as a headset's does after power-up.
+    bool replugRestartsClock = false;
+    // Every Nth sensor report is cut to `shortReportBytes` (0: none).
+    int shortReportEvery = 0;
+    size_t shortReportBytes = 100;
 };
 
 struct sHostOptions {

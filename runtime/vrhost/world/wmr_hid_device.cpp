@@ -10,6 +10,9 @@
 #include "sim/tracking_geometry.h"
 #include "sim/wmr_headset.h"
 
+#include <algorithm>
+#include <cstring>
+
 #ifndef _WIN32
 #include "sim/wmr_hidraw_tree.h"
 
@@ -84,9 +87,38 @@ void cWmrHidDevice::Stop() {
 
 sWmrHidStats cWmrHidDevice::Stats() const { return {mInterfaces, mSent.load(), mDropped.load()}; }
 
+#ifndef _WIN32
+namespace {
+
+// Moves every stamp of a sensor report back by `ticks`.
+void ShiftTicks(std::vector<uint8_t>& report, uint64_t ticks) {
+    for (size_t offset : {size_t{9}, size_t{233}, size_t{313}}) {
+        for (size_t i = 0; i < 4 && offset + 8 * (i + 1) <= report.size(); ++i) {
+            uint64_t value = 0;
+            std::memcpy(&value, report.data() + offset + 8 * i, sizeof value);
+            value -= ticks;
+            std::memcpy(report.data() + offset + 8 * i, &value, sizeof value);
+        }
+    }
+}
+
+uint64_t FirstGyroTicks(const std::vector<uint8_t>& report) {
+    uint64_t value = 0;
+    if (report.size() >= 17) std::memcpy(&value, report.data() + 9, sizeof value);
+    return value;
+}
+
+}  // namespace
+#endif
+
 void cWmrHidDevice::ThreadProc(double start) {
 #ifndef _WIN32
     const bool sends = mOptions.imuInterface == sWmrHeadsetOptions::eInterface::Present;
+    const bool unplugs = sends && mOptions.unplugAfterSeconds >= 0.0;
+    const double unplugAt = start + mOptions.unplugAfterSeconds;
+    const double replugAt = unplugAt + std::max(0.0, mOptions.unplugForSeconds);
+    bool unplugged = false, replugged = false;
+    uint64_t clockShift = 0;
     for (int64_t k = mHeadset->FirstReportAtOrAfter(start); !mStop.load(); ++k) {
         // Short sleeps, so that a stop is seen soon even when reports are far apart.
         const double due = mHeadset->DeliveryTime(k);
@@ -99,7 +131,23 @@ void cWmrHidDevice::ThreadProc(double start) {
                 mTree->Send(node, sim::WmrOtherReport(kOtherReportId, kOtherReportBytes));
         }
         if (!sends) continue;
-        if (mTree->Send(mImuNode, mHeadset->Report(k)))
+        std::vector<uint8_t> report = mHeadset->Report(k);
+        if (unplugs && !unplugged && due >= unplugAt) {
+            mTree->RemoveInterface(mImuNode);
+            unplugged = true;
+        }
+        if (unplugged && !replugged) {
+            if (due < replugAt) continue;
+            mImuNode = mTree->AddInterface(kImuVendor, kImuProduct, sim::WmrImuReportDescriptor());
+            replugged = true;
+            // Counting from 1 s of ticks again.
+            if (mOptions.replugRestartsClock) clockShift = FirstGyroTicks(report) - 10000000;
+        }
+        if (clockShift) ShiftTicks(report, clockShift);
+        if (mOptions.shortReportEvery > 0 && k % mOptions.shortReportEvery == 0 &&
+            mOptions.shortReportBytes < report.size())
+            report.resize(mOptions.shortReportBytes);
+        if (mTree->Send(mImuNode, report))
             ++mSent;
         else
             ++mDropped;

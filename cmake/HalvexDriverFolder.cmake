@@ -18,5 +18,6 @@ function(halvex_place_in_driver_folder target)
       VERBATIM)
   install(TARGETS ${target}
       RUNTIME DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR}
-      LIBRARY DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR})
+      LIBRARY DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR}
+      COMPONENT driver)
 endfunction()

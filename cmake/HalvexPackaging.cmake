@@ -88,4 +88,6 @@ else()
  the VR runtime once: /opt/halvex/bin/halvex_register install")
 endif()
 
+# The NSIS snippets above hold quotes and backslashes: write them as they are.
+set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)

@@ -34,6 +34,21 @@ else()
 endif()
 install(FILES README.md LICENSE DESTINATION ${HALVEX_DOC_DIR} COMPONENT documentation)
 
+# The Visual Studio build's utility needs Qt's DLLs beside it (untested here: no
+# MSVC on the build machines).
+if(MSVC AND TARGET driver_halvex_configutil)
+  get_target_property(halvex_qmake ${HALVEX_QT_PACKAGE}::qmake IMPORTED_LOCATION)
+  get_filename_component(halvex_qt_bin "${halvex_qmake}" DIRECTORY)
+  find_program(HALVEX_WINDEPLOYQT windeployqt HINTS "${halvex_qt_bin}")
+  if(HALVEX_WINDEPLOYQT)
+    install(CODE "execute_process(COMMAND \"${HALVEX_WINDEPLOYQT}\" --release --no-translations
+        \"\${CMAKE_INSTALL_PREFIX}/driver_halvex_configutil/driver_halvex_configutil.exe\")"
+        COMPONENT utility)
+  else()
+    message(WARNING "windeployqt not found: the installed settings utility will lack Qt's DLLs")
+  endif()
+endif()
+
 set(CPACK_PACKAGE_NAME Halvex)
 set(CPACK_PACKAGE_VENDOR Halvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -42,6 +57,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Halvex)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
+# Packages carry no debug information (the RelWithDebInfo native build has it).
+set(CPACK_STRIP_FILES ON)
 
 set(packaged_components driver tools documentation)
 if(TARGET driver_halvex_configutil)
@@ -77,15 +94,14 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR TGZ DEB)
   set(CPACK_PACKAGE_FILE_NAME Halvex-${PROJECT_VERSION}-linux-x86_64)
-  set(CPACK_PACKAGING_INSTALL_PREFIX /opt/halvex)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/packaging/CPackGeneratorOptions.cmake)
   set(CPACK_DEBIAN_PACKAGE_NAME halvex)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Halvex developers")
   set(CPACK_DEBIAN_PACKAGE_SECTION misc)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Installs the driver folder in /opt/halvex/halvex. Each user registers it with
- the VR runtime once: /opt/halvex/bin/halvex_register install")
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Installs the driver folder in /opt/halvex/halvex. Each user registers it with the VR runtime once: /opt/halvex/bin/halvex_register install")
 endif()
 
 # The NSIS snippets above hold quotes and backslashes: write them as they are.

@@ -17,6 +17,6 @@ function(halvex_place_in_driver_folder target)
       COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${HALVEX_DRIVER_BIN_DIR}/
       VERBATIM)
   install(TARGETS ${target}
-      RUNTIME DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR}
-      LIBRARY DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR})
+      RUNTIME DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR} COMPONENT driver
+      LIBRARY DESTINATION halvex/bin/${HALVEX_PLATFORM_DIR} COMPONENT driver)
 endfunction()

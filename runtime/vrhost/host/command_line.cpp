@@ -3,6 +3,7 @@
 #include "vrhost/clients/client_service.h"
 #include "vrhost/host/host.h"
 #include "vrhost/host/host_error.h"
+#include "vrhost/host/registered_drivers.h"
 
 #include "client_link/state_folder.h"
 
@@ -87,7 +88,7 @@ bool ParseWmrOption(const std::string& option, const std::string& value, sWmrHea
 }  // namespace
 
 std::string UsageText() {
-    return "usage: vrhost --driver DIR|LIBRARY [--settings FILE]\n"
+    return "usage: vrhost [--driver DIR|LIBRARY] [--settings FILE]\n"
            "              [--hmd lighthouse|oculus|holographic|none|NAME] [--hmd-serial S]\n"
            "              [--duration SECONDS] [--poses FILE.csv] [--log FILE]\n"
            "              [--without-interface VERSION]...\n"
@@ -100,6 +101,8 @@ std::string UsageText() {
            "              [--wmr-drift-ppm PPM] [--wmr-jitter-ms MS] [--wmr-unplug-after S] [--wmr-unplug-for S]\n"
            "Loads an OpenVR driver as the VR runtime does, runs it at 90 Hz until the\n"
            "duration ends or Ctrl+C, and prints a summary of what it did.\n"
+           "Without --driver it hosts the first loadable driver folder that the runtime's\n"
+           "path registry lists (VR_PATHREG_OVERRIDE names another registry file).\n"
            "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"
            "headset move, their IMU streams carry 1000 Hz samples, and the summary compares\n"
            "every pose with the truth, at the pose's own time and as shown at each refresh.\n"
@@ -112,6 +115,7 @@ std::string UsageText() {
 
 bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& commandLine, std::string& error) {
     sCommandLine parsed;
+    bool driverGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string option = args[i];
         std::string value;
@@ -150,6 +154,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
         }
         if (option == "--driver") {
             parsed.driver = value;
+            driverGiven = true;
         } else if (option == "--settings") {
             parsed.host.settingsFile = value;
         } else if (option == "--hmd") {
@@ -201,8 +206,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
             parsed.otherControllers.push_back(controller);
         }
     }
-    if (!parsed.help && parsed.driver.empty()) {
-        error = "--driver is required";
+    if (driverGiven && parsed.driver.empty()) {
+        error = "--driver needs a driver folder or library";
         return false;
     }
     commandLine = std::move(parsed);
@@ -236,6 +241,7 @@ int RunVrhost(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
     }
     try {
+        if (commandLine.driver.empty()) commandLine.driver = DriverFromPathRegistry(out);
         cHost host(commandLine.host);
         host.LoadDriver(commandLine.driver);
         cHostDeviceView devices(host, commandLine.otherControllers);

@@ -6,7 +6,9 @@
 #include "sim/imu_model.h"
 #include "sim/motion_scenario.h"
 #include "sim/optical_model.h"
+#include "sim/sensor_error_options.h"
 #include "sim/sensor_profile.h"
+#include "sim/tracking_geometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,12 +27,13 @@ struct sOptions {
     uint32_t seed = 1;
     sim::eSensorProfile profile = sim::eSensorProfile::Ideal;
     std::vector<std::string> without;  // error sources of the profile left out
+    sim::sSensorErrorOverrides errors;
 };
 
 // The realistic profile's error sources, each of which --without can leave out,
 // so that what a table shows can be traced to its cause.
 const char* const kErrorSources[] = {"bias-walk", "sensor-error", "calibration", "imu-jitter",
-                                     "stamp", "frame-jitter", "occlusion"};
+                                     "stamp", "frame-jitter", "occlusion", "rigid-body"};
 
 void LeaveOut(const std::string& source, sim::sSensorProfile& p) {
     if (source == "bias-walk") {
@@ -47,6 +50,8 @@ void LeaveOut(const std::string& source, sim::sSensorProfile& p) {
         p.optical.frameTimeJitter = 0.0;
     } else if (source == "occlusion") {
         p.optical.occlusionProbability = 0.0;
+    } else if (source == "rigid-body") {
+        p.rigidBodyError = Eigen::Isometry3d::Identity();
     }
 }
 
@@ -89,22 +94,28 @@ struct sScenarioResult {
 
 sScenarioResult RunScenario(const std::string& name, const sOptions& options) {
     const auto scenario = sim::cMotionScenario::Create(name, options.seed);
-    sim::sSensorProfile sensors = sim::MakeSensorProfile(options.profile, options.seed);
+    sim::sSensorProfile sensors = sim::MakeSensorProfile(options.profile, options.seed, options.errors);
     for (const std::string& source : options.without) LeaveOut(source, sensors);
     const sim::cImuModel imu(*scenario, sensors.imu, options.seed);
     sim::sOpticalModelParams opticalParams = sensors.optical;
     opticalParams.rate = options.opticalRate;
     opticalParams.latency = options.opticalLatencyMs / 1000.0;
     const sim::cOpticalModel optical(*scenario, opticalParams, options.seed);
-    // A miscalibrated IMU-to-head transform: the optical pose, turned into the IMU
-    // frame with the published transform, lands this far from the true IMU frame.
-    // The head is where the mocap sees it, so that is the truth the filter should show.
-    const Eigen::Isometry3d measuredFromTrue = sensors.imuToHeadError.inverse();
-    const auto measured = [&](const Eigen::Vector3d& p, const Eigen::Quaterniond& q, Eigen::Vector3d& position,
-                              Eigen::Quaterniond& orientation) {
-        position = p + q * measuredFromTrue.translation();
-        orientation = (q * Eigen::Quaterniond(measuredFromTrue.rotation())).normalized();
+    // The optical pose turned into the IMU frame with the published IMU-to-head
+    // transform lands off the true IMU frame by the headset's miscalibrated
+    // transform and by the rigid body's error. The truth is the true head frame
+    // (what the wearer sees), in the IMU frame through the published transform.
+    const Eigen::Isometry3d published = sim::HeadsetImuToHead();
+    const Eigen::Isometry3d trueImuToHead = published * sensors.imuToHeadError;
+    const Eigen::Isometry3d measuredFromTrue = trueImuToHead.inverse() * sensors.rigidBodyError * published;
+    const Eigen::Isometry3d truthFromTrue = sensors.imuToHeadError.inverse();
+    const auto transformed = [](const Eigen::Isometry3d& by, const Eigen::Vector3d& p, const Eigen::Quaterniond& q,
+                                Eigen::Vector3d& position, Eigen::Quaterniond& orientation) {
+        position = p + q * by.translation();
+        orientation = (q * Eigen::Quaterniond(by.rotation())).normalized();
     };
+    const auto measured = [&](const Eigen::Vector3d& p, const Eigen::Quaterniond& q, Eigen::Vector3d& position,
+                              Eigen::Quaterniond& orientation) { transformed(measuredFromTrue, p, q, position, orientation); };
 
     // Far from zero, as driver time is, so large time stamps are exercised.
     const double start = 1000.0;
@@ -139,7 +150,7 @@ sScenarioResult RunScenario(const std::string& name, const sOptions& options) {
 
         if (sample.time < start + settle || !haveOptical || filter.mLastOpticalTime == 0.0) continue;
         sim::sMotionState truth = scenario->At(sample.trueTime);
-        measured(truth.position, truth.orientation, truth.position, truth.orientation);
+        transformed(truthFromTrue, truth.position, truth.orientation, truth.position, truth.orientation);
         fused.Add(filter.Position(), filter.Orientation(), truth);
         opticalOnly.Add(newestOptical.position, newestOptical.orientation, truth);
     }
@@ -166,6 +177,18 @@ bool ParseOptions(int argc, char** argv, sOptions& options) {
                 return false;
             }
             continue;
+        }
+        {
+            bool ok = true;
+            std::string reason;
+            if (sim::TakeSensorErrorOption(flag, argv[i + 1], options.errors, ok, reason)) {
+                ++i;
+                if (!ok) {
+                    std::fprintf(stderr, "fusion_accuracy: %s\n", reason.c_str());
+                    return false;
+                }
+                continue;
+            }
         }
         if (flag == "--without") {
             const std::string source = argv[++i];
@@ -212,7 +235,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: fusion_accuracy [--optical-latency-ms 12] [--optical-rate 120] "
                      "[--seconds 60] [--seed 1] [--profile ideal|realistic] [--without SOURCE]...\n"
-                     "sources: bias-walk sensor-error calibration imu-jitter stamp frame-jitter occlusion\n");
+                     "       [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
+                     "sources: bias-walk sensor-error calibration imu-jitter stamp frame-jitter occlusion rigid-body\n");
         return 2;
     }
     std::printf("%s sensors: IMU 1000 Hz, optical %g Hz with %g ms latency, %g s per scenario, seed %u\n\n",

@@ -95,20 +95,20 @@ sMotionChannels Calibration(sVariation& v) {
     c.period = 60.0;
     const double w0 = 2.0 * kPi / c.period;
     c.x = cMotionChannel(0.0).AddSine(v.Scale(0.4), 3 * w0, v.Phase()).AddSine(v.Scale(0.05), 37 * w0, v.Phase());
-    c.y = cMotionChannel(1.65).AddSine(v.Scale(0.03), 57 * w0, v.Phase()).AddSine(v.Scale(0.05), 5 * w0, v.Phase());
+    c.y = cMotionChannel(1.6).AddSine(v.Scale(0.06), 57 * w0, v.Phase()).AddSine(v.Scale(0.08), 5 * w0, v.Phase());
     c.z = cMotionChannel(0.0).AddSine(v.Scale(0.4), 2 * w0, v.Phase()).AddSine(v.Scale(0.05), 41 * w0, v.Phase());
     c.yaw = cMotionChannel(0.0)
-                .AddSine(v.Scale(0.8), 7 * w0, v.Phase())
+                .AddSine(v.Scale(1.0), 7 * w0, v.Phase())
                 .AddSine(v.Scale(0.3), 23 * w0, v.Phase())
-                .AddSine(v.Scale(0.15), 53 * w0, v.Phase());
+                .AddSine(v.Scale(0.2), 53 * w0, v.Phase());
     c.pitch = cMotionChannel(-0.05)
-                  .AddSine(v.Scale(0.35), 11 * w0, v.Phase())
+                  .AddSine(v.Scale(0.5), 11 * w0, v.Phase())
                   .AddSine(v.Scale(0.15), 29 * w0, v.Phase())
-                  .AddSine(v.Scale(0.1), 61 * w0, v.Phase());
+                  .AddSine(v.Scale(0.15), 61 * w0, v.Phase());
     c.roll = cMotionChannel(0.0)
-                 .AddSine(v.Scale(0.3), 13 * w0, v.Phase())
+                 .AddSine(v.Scale(0.45), 13 * w0, v.Phase())
                  .AddSine(v.Scale(0.12), 31 * w0, v.Phase())
-                 .AddSine(v.Scale(0.08), 71 * w0, v.Phase());
+                 .AddSine(v.Scale(0.12), 71 * w0, v.Phase());
     return c;
 }
 

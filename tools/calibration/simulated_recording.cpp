@@ -12,8 +12,12 @@ namespace halvex::calibration {
 sCalibrationRecording SimulateRecording(const std::string& scenario, sim::eSensorProfile profile, uint32_t seed,
                                         const sim::sSensorErrorOverrides& errors, double seconds,
                                         sCalibrationValues* truth) {
+    return SimulateRecording(scenario, sim::MakeSensorProfile(profile, seed, errors), seed, seconds, truth);
+}
+
+sCalibrationRecording SimulateRecording(const std::string& scenario, const sim::sSensorProfile& sensors, uint32_t seed,
+                                        double seconds, sCalibrationValues* truth) {
     const auto motion = sim::cMotionScenario::Create(scenario, seed);
-    const sim::sSensorProfile sensors = sim::MakeSensorProfile(profile, seed, errors);
     const sim::cImuModel imu(*motion, sensors.imu, seed);
     const sim::cOpticalModel optical(*motion, sensors.optical, seed);
     // Far from zero, as driver time is.

@@ -19,5 +19,8 @@ namespace halvex::calibration {
 sCalibrationRecording SimulateRecording(const std::string& scenario, sim::eSensorProfile profile, uint32_t seed,
                                         const sim::sSensorErrorOverrides& errors, double seconds,
                                         sCalibrationValues* truth = nullptr);
+// The same with the sensors given.
+sCalibrationRecording SimulateRecording(const std::string& scenario, const sim::sSensorProfile& sensors, uint32_t seed,
+                                        double seconds, sCalibrationValues* truth = nullptr);
 
 }  // namespace halvex::calibration

@@ -86,9 +86,35 @@ sMotionChannels Fast(sVariation& v) {
     return c;
 }
 
+// What a wearer is told to do for a calibration, one minute: turn the head slowly
+// about all three axes (yaw, nods, tilts), with quicker small nods, tilts and
+// shakes on top (the angular accelerations that show where the IMU sits), and a
+// few steps about the room with their bob; a hand waved and turned does the same.
+sMotionChannels Calibration(sVariation& v) {
+    sMotionChannels c;
+    c.period = 60.0;
+    const double w0 = 2.0 * kPi / c.period;
+    c.x = cMotionChannel(0.0).AddSine(v.Scale(0.4), 3 * w0, v.Phase()).AddSine(v.Scale(0.05), 37 * w0, v.Phase());
+    c.y = cMotionChannel(1.6).AddSine(v.Scale(0.06), 57 * w0, v.Phase()).AddSine(v.Scale(0.08), 5 * w0, v.Phase());
+    c.z = cMotionChannel(0.0).AddSine(v.Scale(0.4), 2 * w0, v.Phase()).AddSine(v.Scale(0.05), 41 * w0, v.Phase());
+    c.yaw = cMotionChannel(0.0)
+                .AddSine(v.Scale(1.0), 7 * w0, v.Phase())
+                .AddSine(v.Scale(0.3), 23 * w0, v.Phase())
+                .AddSine(v.Scale(0.2), 53 * w0, v.Phase());
+    c.pitch = cMotionChannel(-0.05)
+                  .AddSine(v.Scale(0.5), 11 * w0, v.Phase())
+                  .AddSine(v.Scale(0.15), 29 * w0, v.Phase())
+                  .AddSine(v.Scale(0.15), 61 * w0, v.Phase());
+    c.roll = cMotionChannel(0.0)
+                 .AddSine(v.Scale(0.45), 13 * w0, v.Phase())
+                 .AddSine(v.Scale(0.12), 31 * w0, v.Phase())
+                 .AddSine(v.Scale(0.12), 71 * w0, v.Phase());
+    return c;
+}
+
 }  // namespace
 
-std::vector<std::string> cMotionScenario::Names() { return {"still", "head-turns", "walk", "fast"}; }
+std::vector<std::string> cMotionScenario::Names() { return {"still", "head-turns", "walk", "fast", "calibration"}; }
 
 std::unique_ptr<cMotionScenario> cMotionScenario::Create(const std::string& name, uint32_t seed) {
     sVariation variation(seed);
@@ -96,6 +122,7 @@ std::unique_ptr<cMotionScenario> cMotionScenario::Create(const std::string& name
     if (name == "head-turns") return std::make_unique<cChannelMotionScenario>(HeadTurns(variation));
     if (name == "walk") return std::make_unique<cChannelMotionScenario>(Walk(variation));
     if (name == "fast") return std::make_unique<cChannelMotionScenario>(Fast(variation));
+    if (name == "calibration") return std::make_unique<cChannelMotionScenario>(Calibration(variation));
     return nullptr;
 }
 

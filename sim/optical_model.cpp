@@ -6,6 +6,11 @@
 #include <cmath>
 
 namespace sim {
+namespace {
+
+const double kHalfNormalMean = std::sqrt(2.0 / 3.14159265358979323846);
+
+}  // namespace
 
 cOpticalModel::cOpticalModel(const cMotionScenario& scenario, const sOpticalModelParams& params,
                              uint32_t seed)
@@ -53,7 +58,10 @@ sOpticalFrame cOpticalModel::MakeFrame(int64_t index, double stamp) const {
     frame.dropped = noise.Uniform() < mParams.dropProbability;
     const Eigen::Vector3d positionNoise(noise.Gaussian(), noise.Gaussian(), noise.Gaussian());
     const Eigen::Vector3d rotationNoise(noise.Gaussian(), noise.Gaussian(), noise.Gaussian());
-    const double stampError = mParams.latencyStampError + std::fabs(mParams.latencyJitter * noise.Gaussian());
+    // Half-normal about the stated error, so that error is the mean: what a
+    // calibration of the stamp finds.
+    const double stampError =
+        mParams.latencyStampError + mParams.latencyJitter * (std::fabs(noise.Gaussian()) - kHalfNormalMean);
     frame.truthTime = stamp - stampError;
     frame.occluded = Occluded(frame.truthTime);
     frame.dropped = frame.dropped || frame.occluded;

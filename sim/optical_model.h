@@ -20,8 +20,8 @@ struct sOpticalModelParams {
     double orientationNoise = 0.0017;  // rad, standard deviation per rotation-vector axis
     double dropProbability = 0.01;     // chance that a frame never arrives
     double frameTimeJitter = 0.0;      // s, standard deviation of the exposure around the grid (stamped right)
-    // The pose is older than its stamp says by latencyStampError plus a per-frame
-    // part of standard deviation latencyJitter (kept >= 0).
+    // The pose is older than its stamp says by latencyStampError on average, with a
+    // half-normal per-frame part of scale latencyJitter (its mean taken off).
     double latencyStampError = 0.0;    // s
     double latencyJitter = 0.0;        // s
     // Occlusion: in every slot of occlusionSlot seconds a burst starts with

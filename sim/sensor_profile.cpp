@@ -52,18 +52,39 @@ sSensorProfile Realistic(uint32_t seed) {
     // the order consumer MEMS datasheets state, no single sheet checked for it).
     imu.gyroSensorError = SensorError(errors, 0.01, 0.01);
     imu.accelSensorError = SensorError(errors, 0.01, 0.01);
+    // The IMU frame is the accelerometer's: its z axis exact, its y axis in the y-z
+    // plane. A rotation shared by both sensors is the IMU's mounting, not an error
+    // of either, and no recording could tell it from the rigid body's rotation.
+    for (int r = 1; r < 3; ++r)
+        for (int c = 0; c < r; ++c) imu.accelSensorError(r, c) = 0.0;
     // The factory's IMU-to-head transform, off by a fraction of a degree and a few
     // millimetres (assumed: what a production fixture holds; no datasheet states it).
     const Eigen::AngleAxisd turn(0.3 * kDegree, RandomDirection(errors));
     p.imuToHeadError.linear() = turn.toRotationMatrix();
     p.imuToHeadError.translation() = 0.003 * RandomDirection(errors);
 
+    // Drawn from streams of their own, so the draws above stay what they were.
+    cSeededRandom rigidBody(StreamSeed(seed, kSensorErrorStream, 1));
+    // A rigid body defined by hand from markers: its pivot placed by eye on a head
+    // or a hand, centimetres off, its axes lined up with the device's by eye,
+    // degrees off (assumed: what such hand-made definitions are usually off by).
+    const Eigen::AngleAxisd bodyTurn(rigidBody.Uniform(1.0, 5.0) * kDegree, RandomDirection(rigidBody));
+    p.rigidBodyError.linear() = bodyTurn.toRotationMatrix();
+    p.rigidBodyError.translation() = rigidBody.Uniform(0.010, 0.050) * RandomDirection(rigidBody);
+    // A factory calibrates the biases once, at one temperature; the BMI088 sheet's
+    // offsets over temperature (0.015 deg/s/K, 0.2 mg/K) over a few kelvin give
+    // what it is off by later (assumed 3 K: +-0.045 deg/s and +-0.6 mg per axis).
+    cSeededRandom factory(StreamSeed(seed, kSensorErrorStream, 2));
+    for (int i = 0; i < 3; ++i) {
+        p.factoryGyroBiasResidual[i] = factory.Uniform(-1.0, 1.0) * 0.045 * kDegree;
+        p.factoryAccelBiasResidual[i] = factory.Uniform(-1.0, 1.0) * 0.6e-3 * kStandardGravity;
+    }
     // Constant biases of a headset IMU that no factory calibration corrects: consumer
     // MEMS gyroscopes leave the factory with zero-rate offsets of a few mrad/s and
     // accelerometers with zero-g offsets of tens of mg (assumed: the order consumer
     // MEMS datasheets state, no single sheet checked for it). Drawn from a stream of
-    // their own, so the other draws of a seed stay as they were.
-    cSeededRandom offsets(StreamSeed(seed, kSensorErrorStream, 1));
+    // their own too.
+    cSeededRandom offsets(StreamSeed(seed, kSensorErrorStream, 3));
     for (int i = 0; i < 3; ++i) p.uncalibratedGyroBias[i] = offsets.Uniform(-0.004, 0.004);
     for (int i = 0; i < 3; ++i) p.uncalibratedAccelBias[i] = offsets.Uniform(-0.03, 0.03) * kStandardGravity;
 
@@ -111,8 +132,11 @@ const char* SensorProfileName(eSensorProfile profile) {
     return profile == eSensorProfile::Realistic ? "realistic" : "ideal";
 }
 
-sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed) {
-    return profile == eSensorProfile::Realistic ? Realistic(seed) : sSensorProfile{};
+sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed, const sSensorErrorOverrides& overrides) {
+    sSensorProfile p = profile == eSensorProfile::Realistic ? Realistic(seed) : sSensorProfile{};
+    if (overrides.hasRigidBodyError) p.rigidBodyError = overrides.rigidBodyError;
+    if (overrides.hasLatencyStampError) p.optical.latencyStampError = overrides.latencyStampError;
+    return p;
 }
 
 }  // namespace sim

@@ -38,11 +38,27 @@ struct sSensorProfile {
         params.gyroBias = uncalibratedGyroBias;
         return params;
     }
+    // The streamed rigid body is the body's true frame times this: the rigid body's
+    // pose in the body's own frame (head frame of a headset, a controller's frame).
+    Eigen::Isometry3d rigidBodyError = Eigen::Isometry3d::Identity();
+    // What a factory calibration publishes for the IMU: its true constant biases
+    // plus these residuals.
+    Eigen::Vector3d factoryGyroBiasResidual = Eigen::Vector3d::Zero();
+    Eigen::Vector3d factoryAccelBiasResidual = Eigen::Vector3d::Zero();
+};
+
+// Errors a command line sets over the profile's own, for every body.
+struct sSensorErrorOverrides {
+    bool hasRigidBodyError = false;
+    Eigen::Isometry3d rigidBodyError = Eigen::Isometry3d::Identity();
+    bool hasLatencyStampError = false;
+    double latencyStampError = 0.0;  // s
 };
 
 // The sensors of the body whose scenario seed is `seed`: per-device errors
 // (scale factors, misalignment, calibration) are drawn from it, so every
 // process simulating that body draws the same.
-sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed);
+sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed,
+                                 const sSensorErrorOverrides& overrides = {});
 
 }  // namespace sim

@@ -20,10 +20,12 @@ Eigen::Isometry3d ToIsometry(const Eigen::Vector3d& position, const Eigen::Quate
     return pose;
 }
 
-Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu, const Eigen::Isometry3d& imuToHeadError) {
+Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu, const Eigen::Isometry3d& imuToHeadError,
+                                        const Eigen::Isometry3d& rigidBodyInHead) {
     const Eigen::Isometry3d alignment(WorldFromTracking());
     const Eigen::Isometry3d trueImuToHead = HeadsetImuToHead() * imuToHeadError;
-    return ToIsometry(imu.position, imu.orientation) * trueImuToHead.inverse() * alignment.inverse();
+    return ToIsometry(imu.position, imu.orientation) * trueImuToHead.inverse() * rigidBodyInHead *
+           alignment.inverse();
 }
 
 Eigen::Isometry3d WorldPoseOfRigidBody(const Eigen::Isometry3d& rigidBody, const Eigen::Isometry3d& driverFromHead) {

@@ -33,9 +33,13 @@ Eigen::Isometry3d HeadsetImuToHead();
 uint32_t SeedForRigidBody(int32_t rigidBodyId);
 
 // The rigid-body pose a mocap server streams (noise-free) for the IMU motion `imu`,
-// for a headset whose true IMU-to-head transform is HeadsetImuToHead() * `imuToHeadError`.
+// for a headset whose true IMU-to-head transform is HeadsetImuToHead() * `imuToHeadError`,
+// and a rigid body whose pose in the true head frame is `rigidBodyInHead`:
+//   R(t) = M(t) * trueImuToHead^-1 * rigidBodyInHead * A^-1
+// The truth is always taken with `rigidBodyInHead` the identity: the body's true frame.
 Eigen::Isometry3d StreamedRigidBodyPose(const sMotionState& imu,
-                                        const Eigen::Isometry3d& imuToHeadError = Eigen::Isometry3d::Identity());
+                                        const Eigen::Isometry3d& imuToHeadError = Eigen::Isometry3d::Identity(),
+                                        const Eigen::Isometry3d& rigidBodyInHead = Eigen::Isometry3d::Identity());
 
 // The head pose a runtime shows for that rigid body: A * R * A * driverFromHead.
 Eigen::Isometry3d WorldPoseOfRigidBody(const Eigen::Isometry3d& rigidBody, const Eigen::Isometry3d& driverFromHead);

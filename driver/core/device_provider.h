@@ -2,6 +2,8 @@
 // devices and the streaming client and holds the state they share.
 #pragma once
 
+#include "recording/device_calibration.h"
+
 #include "core/tracking_type.h"
 #include "devices/halvex_device.h"
 #include "streaming/tessaly_types.h"
@@ -81,6 +83,9 @@ public:
     int32_t mDebugLevel = 0;
     // Direct-path devices hand the runtime their own IMU's rate with each optical pose.
     bool mPredictDirectPoses = false;
+    // Per slot (eSemantic): the calibration the devices apply; the identity by default.
+    halvex::sDeviceCalibration mCalibrations[3];
+    void ReadCalibrationSettings(vr::IVRSettings* settings);
     // The client, the discovery handle and the frame time are shared by the
     // discovery, frame and watchdog threads: atomic, so no access is a data race.
     std::atomic<TessalyClient*> mClient{nullptr};

@@ -47,4 +47,6 @@ void cHalvexDeviceProvider::ReadSettings() {
     error = vr::VRSettingsError_None;
     const bool predict = settings->GetBool(kSection, "predictDirectPoses", &error);
     mPredictDirectPoses = error == vr::VRSettingsError_None && predict;
+
+    ReadCalibrationSettings(settings);
 }

@@ -39,6 +39,7 @@ Eigen::Vector3d NewestBodyRate(const halvex::cFusionFilter& filter) {
 cHalvexFusedDevice::cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial,
                                        eFusedDeviceFamily family, const halvex::sFusionFilterParams& fusionParams)
     : cHalvexDevice_Base(provider, semantic, serial, family == eFusedDeviceFamily::Wmr ? "-w" : "-s"),
+      mCalibration(provider && semantic <= ControllerB ? provider->mCalibrations[semantic] : halvex::sDeviceCalibration{}),
       mFusionParams(fusionParams),
       mFusionFilter(fusionParams),
       mFamily(family) {
@@ -101,6 +102,8 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
     Eigen::Isometry3d opticalPose = Eigen::Isometry3d::Identity();
     opticalPose.linear() = (received * mAlignment).toRotationMatrix();
     opticalPose.translation() = p;
+    opticalPose = mCalibration.DeviceFromOptical(opticalPose);
+    const double opticalTime = sampleTime + mCalibration.opticalTimeOffset;
     Eigen::Isometry3d imuToHead;
     {
         // An IMU thread may replace the transform once it knows the IMU's calibration.
@@ -123,11 +126,15 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
         const double filterPosition[3] = {imuPosition.x(), imuPosition.y(), imuPosition.z()};
         const double filterOrientation[4] = {imuOrientation.x(), imuOrientation.y(), imuOrientation.z(),
                                              imuOrientation.w()};
-        const double positionVariance = wmr ? 0.0001 : 1e-6;
+        const double positionVariance =
+            mCalibration.opticalPositionVariance > 0.0 ? mCalibration.opticalPositionVariance : wmr ? 0.0001 : 1e-6;
+        const double orientationVariance = mCalibration.opticalOrientationVariance > 0.0
+                                               ? mCalibration.opticalOrientationVariance
+                                               : 0.010000000000000002;
         const halvex::sFilterUpdateResult result = mFusionFilter.AddOpticalSample(
-            filterPosition, positionVariance, filterOrientation, 0.010000000000000002, sampleTime, 0.0);
+            filterPosition, positionVariance, filterOrientation, orientationVariance, opticalTime, 0.0);
         if (result.status != halvex::FilterUpdate_Refused) mNewestFilterOpticalPosition = imuPosition;
-        mLastOpticalSampleTime.store(sampleTime);
+        mLastOpticalSampleTime.store(opticalTime);
         if (recording) PushFilterRecord(DriverTimeNow(), halvex::FilterRow_OptPost);
         return;
     }
@@ -138,7 +145,7 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
     } else if (DebugLogging() && EveryHundredth(direct)) {
         DriverLog("sem%d: Update pose from Optical Sample callCount=%d", static_cast<int>(mSemantic), callCount);
     }
-    SubmitPoseUpdateOpticalDirect(imuPose, sampleTime);
+    SubmitPoseUpdateOpticalDirect(imuPose, opticalTime);
 }
 
 bool cHalvexFusedDevice::SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d& transform, double sampleTime) {

@@ -8,6 +8,7 @@
 
 #include "devices/device_base.h"
 #include "fusion/fusion_filter.h"
+#include "recording/device_calibration.h"
 #include "recording/record_ring.h"
 #include "recording/recording_loop.h"
 #include "recording/records.h"
@@ -56,6 +57,8 @@ protected:
     void StartRecordThread(uint32_t deviceIndex);
     void StopRecordThread();
 
+    // This slot's calibration, fixed at construction: read by every thread unlocked.
+    const halvex::sDeviceCalibration mCalibration;
     Eigen::Isometry3d mImuToHead = Eigen::Isometry3d::Identity();
     Eigen::Isometry3d mHeadToImu = Eigen::Isometry3d::Identity();
     Eigen::Quaterniond mAlignment{0.0, 0.0, 1.0, 0.0};  // w, x, y, z: half turn about y

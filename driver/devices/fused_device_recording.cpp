@@ -40,6 +40,7 @@ void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex) {
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c) setup.header.imuToHead[r][c] = mImuToHead.matrix()(r, c);
     }
+    setup.calibration = &mCalibration;
     CompleteRecordingSetup(setup);
     // The activation's own index: a Deactivate racing this start must not rename the files.
     setup.deviceIndex = deviceIndex;

@@ -86,7 +86,11 @@ void cHalvexSteamvrDevice::Deactivate() {
 }
 
 void cHalvexSteamvrDevice::SeedNewFilter(halvex::cFusionFilter& filter) {
-    filter.SeedBiases(mFactoryAccelBias, mFactoryGyroBias);
+    // A calibration has taken its own biases off every sample already.
+    if (mCalibration.ImuIsIdentity())
+        filter.SeedBiases(mFactoryAccelBias, mFactoryGyroBias);
+    else
+        filter.SeedBiases(Eigen::Vector3d::Zero(), Eigen::Vector3d::Zero());
 }
 
 void cHalvexSteamvrDevice::CompleteRecordingSetup(halvex::sRecordingSetup& setup) {

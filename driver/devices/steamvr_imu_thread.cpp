@@ -228,10 +228,11 @@ void cHalvexSteamvrDevice::RecordImuSample(const vr::ImuSample_t& sample) {
 
 bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample, bool recording) {
     // Scales only: the filter estimates the biases, seeded with the factory values.
-    const double accel[3] = {sample.vAccel.v[0] * mFactoryAccelScale.x(), sample.vAccel.v[1] * mFactoryAccelScale.y(),
+    double accel[3] = {sample.vAccel.v[0] * mFactoryAccelScale.x(), sample.vAccel.v[1] * mFactoryAccelScale.y(),
                              sample.vAccel.v[2] * mFactoryAccelScale.z()};
-    const double gyro[3] = {sample.vGyro.v[0] * mFactoryGyroScale.x(), sample.vGyro.v[1] * mFactoryGyroScale.y(),
+    double gyro[3] = {sample.vGyro.v[0] * mFactoryGyroScale.x(), sample.vGyro.v[1] * mFactoryGyroScale.y(),
                             sample.vGyro.v[2] * mFactoryGyroScale.z()};
+    mCalibration.CorrectImu(accel, gyro);
     std::unique_lock<std::mutex> lock(mFilterMutex);
     // Stamped under the filter's lock: the raw file keeps the order the filter took samples in.
     if (recording) RecordImuSample(sample);

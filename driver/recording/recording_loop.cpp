@@ -37,6 +37,15 @@ public:
         mResult.filesOpened = true;
         Count(WriteRawDataHeader(mRawFile, mSetup.header), mRawPath);
         Count(WriteFilterHeader(mFilterFile), mFilterPath);
+        if (mSetup.calibration) {
+            // A small file of its own: the CSV formats stay as they are.
+            const std::string path = folder + "device" + DeviceIndex() + "_calibration.txt";
+            std::FILE* file = nullptr;
+            if (OpenOne(path, file)) {
+                Count(WriteCalibrationFile(file, *mSetup.calibration), path);
+                std::fclose(file);
+            }
+        }
         if (mSetup.reportRing) {
             mReportPath = folder + "device" + DeviceIndex() + "_imuraw.csv";
             if (OpenOne(mReportPath, mReportFile)) WriteReportLine(mSetup.reportHeader);

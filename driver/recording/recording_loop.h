@@ -12,6 +12,7 @@
 
 #include "recording/csv_format.h"
 #include "recording/record_ring.h"
+#include "recording/device_calibration.h"
 #include "recording/records.h"
 
 #include <atomic>
@@ -42,6 +43,8 @@ struct sRecordingSetup {
     cReportRecordRing* reportRing = nullptr;
     std::string reportHeader;
     std::function<std::string(const sReportRecord&)> reportLine;
+    // When given, written once to "device<N>_calibration.txt" beside the CSV files.
+    const sDeviceCalibration* calibration = nullptr;
     uint32_t deviceIndex = 0;
     // Receives each complete log line (with its "\n"); may be empty.
     std::function<void(const char*)> log;

@@ -1,5 +1,7 @@
 #include "corvane_options.h"
 
+#include "sim/sensor_error_options.h"
+
 #include "loopback_address.h"
 
 #include <cerrno>
@@ -44,6 +46,7 @@ std::string Usage() {
            "                   [--rigid-body ID[:SCENARIO]]... [--unicast|--multicast]\n"
            "                   [--duration SECONDS] [--untracked-every N] [--silent] [--control-stdin]\n"
            "                   [--profile ideal|realistic]\n"
+           "                   [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
            "Serves simulated rigid bodies on a loopback address until the duration (default 3600 s)\n"
            "has passed or Ctrl+C. Scenarios default to \"still\". The sensor profile (default ideal)\n"
            "sets the optical noise, dropouts and, realistic, stamp errors and occlusion bursts.\n"
@@ -146,6 +149,11 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             options->silent = true;
         } else if (name == "--control-stdin") {
             options->controlStdin = true;
+        } else if (name == "--rigid-body-error" || name == "--latency-stamp-error") {
+            if (!value(&text)) return false;
+            bool ok = true;
+            sim::TakeSensorErrorOption(name, text, options->errors, ok, *error);
+            if (!ok) return false;
         } else if (name == "--profile") {
             if (!value(&text)) return false;
             if (!sim::ParseSensorProfile(text, options->profile)) {

@@ -26,6 +26,7 @@ struct sOptions {
     bool silent = false;        // accepts connections and answers, never streams
     bool controlStdin = false;  // fault commands on standard input (fault_commands.h)
     sim::eSensorProfile profile = sim::eSensorProfile::Ideal;
+    sim::sSensorErrorOverrides errors;  // over the profile's, for every body
     bool help = false;
 };
 

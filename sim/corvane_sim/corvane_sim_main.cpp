@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     tessaly::server::cMocapServer server(config);
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies) {
         server.SetRigidBodyMotion(body.id,
-                                  corvane_sim::ScenarioRigidBodyMotion(body.scenario, body.id, options.profile, options.rateHz));
+                                  corvane_sim::ScenarioRigidBodyMotion(body.scenario, body.id, options.profile, options.rateHz,
+                                                                       options.errors));
     }
     server.SetEventLog([](const std::string& line) {
         std::printf("corvane_sim: %s\n", line.c_str());

@@ -14,27 +14,30 @@ struct sOpticalView {
     std::unique_ptr<sim::cMotionScenario> motion;
     std::unique_ptr<sim::cOpticalModel> optical;
     Eigen::Isometry3d imuToHeadError;
+    Eigen::Isometry3d rigidBodyError;
 };
 
 }  // namespace
 
 tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scenario, int32_t id,
-                                                         sim::eSensorProfile profile, double rateHz) {
+                                                         sim::eSensorProfile profile, double rateHz,
+                                                         const sim::sSensorErrorOverrides& errors) {
     const uint32_t seed = sim::SeedForRigidBody(id);
     auto view = std::make_shared<sOpticalView>();
     view->motion = sim::cMotionScenario::Create(scenario, seed);
     if (!view->motion) return {};
-    sim::sSensorProfile sensors = sim::MakeSensorProfile(profile, seed);
+    sim::sSensorProfile sensors = sim::MakeSensorProfile(profile, seed, errors);
     sensors.optical.rate = rateHz;
     view->optical = std::make_unique<sim::cOpticalModel>(*view->motion, sensors.optical, seed);
     view->imuToHeadError = sensors.imuToHeadError;
+    view->rigidBodyError = sensors.rigidBodyError;
     return [view](double exposureSeconds) {
         const sim::sOpticalFrame frame = view->optical->FrameAtStamp(exposureSeconds);
         sim::sMotionState seen;
         seen.position = frame.position;
         seen.orientation = frame.orientation;
         // The scenario moves the body's IMU frame; the mocap system sees the rigid body.
-        const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(seen, view->imuToHeadError);
+        const Eigen::Isometry3d body = sim::StreamedRigidBodyPose(seen, view->imuToHeadError, view->rigidBodyError);
         const Eigen::Quaterniond q(body.rotation());
         tessaly::server::sRigidBodyPose pose;
         for (int i = 0; i < 3; ++i) pose.position[i] = static_cast<float>(body.translation()[i]);

@@ -16,6 +16,7 @@ namespace corvane_sim {
 // headset. An empty function when the scenario is unknown. `rateHz` is the server's.
 tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scenario, int32_t id,
                                                          sim::eSensorProfile profile = sim::eSensorProfile::Ideal,
-                                                         double rateHz = 120.0);
+                                                         double rateHz = 120.0,
+                                                         const sim::sSensorErrorOverrides& errors = {});
 
 }  // namespace corvane_sim

@@ -91,9 +91,18 @@ TEST(CommandLineTest, ScenarioAndImuOptions) {
     EXPECT_TRUE(vrhost::ParseCommandLine({"--driver", "d", "--imu-accel-bias", "1,0,1"}, line, error));
     EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--imu-delay", "-1"}, line, error));
     EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--scenario", "jog"}, line, error));
-    EXPECT_EQ(error, "unknown scenario \"jog\" (known: still|head-turns|walk|fast)");
+    EXPECT_EQ(error, "unknown scenario \"jog\" (known: still|head-turns|walk|fast|calibration)");
     EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--profile", "perfect"}, line, error));
     EXPECT_EQ(error, "unknown sensor profile \"perfect\" (known: ideal, realistic)");
+
+    ASSERT_TRUE(vrhost::ParseCommandLine(
+        {"--driver", "d", "--rigid-body-error", "1,2,3,10,20,30", "--latency-stamp-error", "1.5"}, line, error))
+        << error;
+    EXPECT_TRUE(line.host.sensorErrors.hasRigidBodyError);
+    EXPECT_NEAR(line.host.sensorErrors.rigidBodyError.translation().z(), 0.030, 1e-15);
+    EXPECT_DOUBLE_EQ(line.host.sensorErrors.latencyStampError, 0.0015);
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--rigid-body-error", "1,2,3"}, line, error));
+    EXPECT_NE(error.find("--rigid-body-error"), std::string::npos) << error;
 }
 
 TEST(CommandLineTest, DisplayPredictionAndDirectPosePrediction) {
@@ -162,7 +171,7 @@ TEST(CommandLineTest, ProgramExitsWithOneLineErrors) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 
     EXPECT_EQ(RunProgram({"--driver", "x", "--scenario", "nope"}, out, err), vrhost::kExitUsage);
-    EXPECT_EQ(err, "vrhost: unknown scenario \"nope\" (known: still|head-turns|walk|fast) (try --help)\n");
+    EXPECT_EQ(err, "vrhost: unknown scenario \"nope\" (known: still|head-turns|walk|fast|calibration) (try --help)\n");
 
     EXPECT_EQ(RunProgram({"--help"}, out, err), vrhost::kExitOk);
     EXPECT_NE(out.find("usage: vrhost [--driver"), std::string::npos);

@@ -198,7 +198,10 @@ private:
 
     void Reset(double now, long line, const char* reason) {
         mFilter = cFusionFilter(mOptions.params);
-        mFilter.SeedBiases(mOptions.accelBiasSeed, mOptions.gyroBiasSeed);
+        if (mOptions.calibration.ImuIsIdentity())
+            mFilter.SeedBiases(mOptions.accelBiasSeed, mOptions.gyroBiasSeed);
+        else
+            mFilter.SeedBiases(Eigen::Vector3d::Zero(), Eigen::Vector3d::Zero());
         // Until the new filter submits a pose there is no IMU time to judge.
         mLastImuSampleTime = 0.0;
         mResult.resets.push_back({now, line, reason});
@@ -211,8 +214,9 @@ private:
         if (mRules.recordsImuRows) PushRow(r.driverTime, FilterRow_ImuPre, row.line);
         bool fed = false;
         if (ImuUsable(r)) {
-            const double accel[3] = {r.tx * mAccelScale[0], r.ty * mAccelScale[1], r.tz * mAccelScale[2]};
-            const double gyro[3] = {r.rx * mGyroScale[0], r.ry * mGyroScale[1], r.rz * mGyroScale[2]};
+            double accel[3] = {r.tx * mAccelScale[0], r.ty * mAccelScale[1], r.tz * mAccelScale[2]};
+            double gyro[3] = {r.rx * mGyroScale[0], r.ry * mGyroScale[1], r.rz * mGyroScale[2]};
+            mOptions.calibration.CorrectImu(accel, gyro);
             if (mRules.resetsOnBackwardImuTime && r.eventTime - mFilter.mLastImuTime <= 0.0)
                 Reset(r.driverTime, row.line, "negative IMU dt");
             fed = mFilter.AddImuSample(accel, gyro, r.eventTime);
@@ -246,12 +250,12 @@ private:
         Eigen::Isometry3d opticalPose = Eigen::Isometry3d::Identity();
         opticalPose.linear() = (received * kAlignment).toRotationMatrix();
         opticalPose.translation() = Eigen::Vector3d(r.tx, r.ty, r.tz);
-        const Eigen::Isometry3d imuPose = opticalPose * mImuToHead;
+        const Eigen::Isometry3d imuPose = mOptions.calibration.DeviceFromOptical(opticalPose) * mImuToHead;
         const Eigen::Vector3d position = imuPose.translation();
         const Eigen::Quaterniond orientation(imuPose.rotation());
         const double filterPosition[3] = {position.x(), position.y(), position.z()};
         const double filterOrientation[4] = {orientation.x(), orientation.y(), orientation.z(), orientation.w()};
-        const double time = r.eventTime + mOptions.opticalLatencyCorrection;
+        const double time = r.eventTime + mOptions.calibration.opticalTimeOffset + mOptions.opticalLatencyCorrection;
 
         PushRow(r.driverTime, FilterRow_OptPre, row.line);
         mFilter.AddOpticalSample(filterPosition, mOptions.positionVariance, filterOrientation,

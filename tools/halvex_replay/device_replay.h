@@ -9,6 +9,7 @@
 #include "recording_files.h"
 
 #include "fusion/fusion_filter_params.h"
+#include "recording/device_calibration.h"
 
 #include <Eigen/Core>
 
@@ -38,6 +39,8 @@ struct sReplayOptions {
     // optical sample may reach the filter after it (the threads race for the filter
     // lock); where these rows show that order, the replay follows it.
     const std::vector<sFilterRow>* deviceRows = nullptr;
+    // The calibration the device applied (the file beside the recording), applied as it did.
+    sDeviceCalibration calibration;
 };
 
 struct sReplayReset {

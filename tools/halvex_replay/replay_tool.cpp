@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 
 namespace halvex::replay {
 namespace {
@@ -125,6 +126,27 @@ const sFilterRow* SeedRow(const sRawDataFile& raw, const std::vector<sFilterRow>
     return recorded.empty() ? nullptr : &recorded.front();
 }
 
+// The calibration the device applied: "deviceN_calibration.txt" beside "deviceN_rawdata.csv".
+// None there: the identity, as in recordings made before calibrations existed.
+bool ReadCalibrationBeside(const std::string& rawFile, sDeviceCalibration& calibration, std::ostream& messages) {
+    const std::string suffix = "_rawdata.csv";
+    if (rawFile.size() < suffix.size() || rawFile.compare(rawFile.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return true;
+    const std::string path = rawFile.substr(0, rawFile.size() - suffix.size()) + "_calibration.txt";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return true;
+    std::stringstream text;
+    text << in.rdbuf();
+    long line = 0;
+    std::string reason;
+    if (!ParseCalibrationFile(text.str(), calibration, line, reason)) {
+        messages << "halvex_replay: " << path << ":" << line << ": " << reason << "\n";
+        return false;
+    }
+    if (!calibration.IsIdentity()) messages << "halvex_replay: applying the calibration in " << path << "\n";
+    return true;
+}
+
 // The device's defaults for what the command line left open; the rest as given.
 void TakeDeviceOptions(const sRawDataFile& raw, sCommandLine& command) {
     sReplayOptions options = DeviceOptions(raw.header.hasFactoryScales ? eReplayDevice::Lighthouse : eReplayDevice::Wmr);
@@ -133,6 +155,11 @@ void TakeDeviceOptions(const sRawDataFile& raw, sCommandLine& command) {
     options.accelBiasSeed = given.accelBiasSeed;
     options.gyroBiasSeed = given.gyroBiasSeed;
     options.pollPeriod = given.pollPeriod;
+    options.calibration = given.calibration;
+    if (options.calibration.opticalPositionVariance > 0.0)
+        options.positionVariance = options.calibration.opticalPositionVariance;
+    if (options.calibration.opticalOrientationVariance > 0.0)
+        options.orientationVariance = options.calibration.opticalOrientationVariance;
     // The four noise figures only: the device's bias prior stays.
     if (command.params) {
         options.params.accelNoise = command.params->accelNoise;
@@ -184,6 +211,7 @@ int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages
         return 2;
     }
     if (!ReadRawDataFile(rawIn, raw, error)) return ReportInputError(command.rawFile, error, messages), 2;
+    if (!ReadCalibrationBeside(command.rawFile, command.options.calibration, messages)) return 2;
     TakeDeviceOptions(raw, command);
 
     std::vector<sFilterRow> recorded;

@@ -8,6 +8,7 @@
 #include "client_link/state_folder.h"
 
 #include "sim/motion_scenario.h"
+#include "sim/sensor_error_options.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,6 +94,7 @@ std::string UsageText() {
            "              [--duration SECONDS] [--poses FILE.csv] [--log FILE]\n"
            "              [--without-interface VERSION]...\n"
            "              [--scenario NAME] [--profile ideal|realistic] [--imu-delay SECONDS]\n"
+           "              [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
            "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
            "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
@@ -137,6 +139,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
         const bool takesValue = option == "--driver" || option == "--settings" || option == "--hmd" ||
                                 option == "--hmd-serial" || option == "--duration" || option == "--poses" ||
                                 option == "--log" || option == "--without-interface" || option == "--scenario" || option == "--profile" ||
+                                option == "--rigid-body-error" || option == "--latency-stamp-error" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
                                 option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
                                 option == "--display-prediction" || option == "--controller" ||
@@ -177,6 +180,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
             parsed.host.scenario = value;
         } else if (option.rfind("--wmr-", 0) == 0) {
             if (!ParseWmrOption(option, value, parsed.host.wmr, error)) return false;
+        } else if (option == "--rigid-body-error" || option == "--latency-stamp-error") {
+            bool ok = true;
+            sim::TakeSensorErrorOption(option, value, parsed.host.sensorErrors, ok, error);
+            if (!ok) return false;
         } else if (option == "--profile") {
             if (!sim::ParseSensorProfile(value, parsed.host.sensorProfile)) {
                 error = "unknown sensor profile \"" + value + "\" (known: ideal, realistic)";

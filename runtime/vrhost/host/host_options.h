@@ -72,6 +72,9 @@ struct sHostOptions {
     // The sensors of the simulated IMUs and of the truth the optical poses follow;
     // the same profile as the mocap simulator's.
     sim::eSensorProfile sensorProfile = sim::eSensorProfile::Ideal;
+    // Taken so that one command line serves every simulating program; vrhost streams
+    // no rigid body, and its truth is always each body's true frame.
+    sim::sSensorErrorOverrides sensorErrors;
     sImuCalibrationOptions imuCalibration;
     sWmrHeadsetOptions wmr;
     // Samples a stream holds for its reader; beyond it the oldest are dropped.

@@ -73,13 +73,19 @@ cSimulatedWorld::~cSimulatedWorld() { Stop(); }
 
 std::shared_ptr<cImuStream> cSimulatedWorld::MakeStream(const std::string& path, const std::string& serial,
                                                         int32_t rigidBodyId) {
-    const sImuCalibration calibration = ResolveImuCalibration(mOptions.imuCalibration);
+    const uint32_t seed = sim::SeedForRigidBody(rigidBodyId);
+    const sim::sSensorProfile sensors = sim::MakeSensorProfile(mOptions.sensorProfile, seed, mOptions.sensorErrors);
+    sImuCalibration calibration = ResolveImuCalibration(mOptions.imuCalibration);
+    // A factory's biases are off by what it could not calibrate; given ones are exact.
+    for (size_t i = 0; i < 3; ++i) {
+        if (!mOptions.imuCalibration.gyroBias) calibration.gyroBias[i] += sensors.factoryGyroBiasResidual[static_cast<int>(i)];
+        if (!mOptions.imuCalibration.accelBias)
+            calibration.accelBias[i] += sensors.factoryAccelBiasResidual[static_cast<int>(i)];
+    }
     const vr::PropertyContainerHandle_t container = mProperties.CreateContainer();
     PublishImuCalibration(mProperties, container, calibration);
-    const uint32_t seed = sim::SeedForRigidBody(rigidBodyId);
     auto source = std::make_unique<cImuSampleSource>(sim::cMotionScenario::Create(mOptions.scenario, seed), seed,
-                                                     calibration,
-                                                     sim::MakeSensorProfile(mOptions.sensorProfile, seed).imu);
+                                                     calibration, sensors.imu);
     return std::make_shared<cImuStream>(path, serial, std::move(source), mOptions.imuQueueLimit, container);
 }
 

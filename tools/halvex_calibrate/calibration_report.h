@@ -1,0 +1,22 @@
+// What halvex_calibrate prints: a report a person can read, or JSON with the
+// field names the settings and other programs use.
+#pragma once
+
+#include "calibration.h"
+#include "recording_input.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace halvex::calibrate {
+
+struct sDeviceOutcome {
+    const sRecordedDevice* device = nullptr;
+    calibration::sCalibrationResult result;
+};
+
+std::string TextReport(const sDeviceOutcome& outcome);
+nlohmann::json JsonReport(const sDeviceOutcome& outcome);
+
+}  // namespace halvex::calibrate

@@ -103,9 +103,11 @@ public:
     std::thread mReconnectThread;
     std::atomic<bool> mStopReconnect{false};
     std::atomic<double> mLastFrameTime{DBL_MAX};
-    // Frame thread's running means, for the status: frame spacing and the optical latency.
-    std::atomic<double> mPreviousFrameArrival{0.0};
-    std::atomic<double> mMeanFrameInterval{0.0};
+    // For the status, kept by the frame thread: frames counted over windows of about a
+    // second, the rate of the last whole window, and a running mean of the optical latency.
+    std::atomic<double> mFrameWindowStart{0.0};
+    std::atomic<uint32_t> mFramesInWindow{0};
+    std::atomic<double> mFrameRate{0.0};
     std::atomic<double> mMeanLatency{-1.0};
     // Set while ConnectTessaly still uses the client it stored: the watchdog leaves it alone.
     std::atomic<bool> mConnecting{false};

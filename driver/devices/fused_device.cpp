@@ -264,7 +264,8 @@ sDeviceStatus cHalvexFusedDevice::Status() const {
     sDeviceStatus status = cHalvexDevice_Base::Status();
     status.fused = mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly;
     status.knowsSampleTimes = true;
-    status.lastOpticalTime = mLastOpticalSampleTime.load();
+    // A direct pose is dated with its optical sample's time.
+    status.lastOpticalTime = status.fused ? mLastOpticalSampleTime.load() : mLastPoseTime.load();
     status.lastImuTime = mLastImuSampleTime.load();
     status.filterResets = mFilterResets.load(std::memory_order_relaxed);
     status.canRecord = true;

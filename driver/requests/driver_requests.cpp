@@ -62,8 +62,7 @@ std::string cHalvexDeviceProvider::StatusAnswer() const {
         server.Number("secondsSinceFrame", sinceFrame);
     else
         server.Null("secondsSinceFrame");
-    const double interval = mMeanFrameInterval.load(std::memory_order_relaxed);
-    server.Number("frameRate", sinceFrame < 1.0 && interval > 0.0 ? 1.0 / interval : 0.0);
+    server.Number("frameRate", sinceFrame < 1.0 ? mFrameRate.load(std::memory_order_relaxed) : 0.0);
     const double latency = mMeanLatency.load(std::memory_order_relaxed);
     if (latency >= 0.0)
         server.Number("latencyMs", latency * 1000.0);

@@ -35,12 +35,24 @@ void cHalvexDeviceProvider::OnFrameReceived(sFrameOfMocapData* frame, void* user
 }
 
 void cHalvexDeviceProvider::NoteFrameArrival(double arrival) {
-    const double previous = mPreviousFrameArrival.exchange(arrival, std::memory_order_relaxed);
-    const double interval = arrival - previous;
-    // A pause of a second or more is a new stream, not a slow one.
-    if (previous <= 0.0 || !(interval > 0.0) || interval >= 1.0) return;
-    mMeanFrameInterval.store(RunningMean(mMeanFrameInterval.load(std::memory_order_relaxed), interval),
-                             std::memory_order_relaxed);
+    // One writer, the frame thread: plain loads and stores lose nothing.
+    const double start = mFrameWindowStart.load(std::memory_order_relaxed);
+    const uint32_t frames = mFramesInWindow.load(std::memory_order_relaxed) + 1;
+    const double span = arrival - start;
+    if (start <= 0.0 || span < 0.0 || span > 3.0) {
+        // The first frame, or the first after a pause: a new window, no rate yet.
+        mFrameWindowStart.store(arrival, std::memory_order_relaxed);
+        mFramesInWindow.store(0, std::memory_order_relaxed);
+        if (span > 3.0) mFrameRate.store(0.0, std::memory_order_relaxed);
+        return;
+    }
+    if (span >= 1.0) {
+        mFrameRate.store(frames / span, std::memory_order_relaxed);
+        mFrameWindowStart.store(arrival, std::memory_order_relaxed);
+        mFramesInWindow.store(0, std::memory_order_relaxed);
+        return;
+    }
+    mFramesInWindow.store(frames, std::memory_order_relaxed);
 }
 
 bool cHalvexDeviceProvider::DispatchRigidBody(cIHalvexDevice* device, const sFrameOfMocapData* frame) {

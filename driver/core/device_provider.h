@@ -40,6 +40,12 @@ public:
     double DriverTimeNow() const;
 
     void ReadSettings();
+    // The settings that may change while the devices run; false when the store is missing.
+    bool ReadLiveSettings();
+
+    // A client's request through a device's DebugRequest, answered as JSON.
+    std::string AnswerRequest(const char* request);
+    std::string StatusAnswer() const;
     void CreateDevices();
     cIHalvexDevice* CreateDevice(eSemantic semantic, const char* serial);
     eHmdTrackingSystem DetectHmdTrackingSystem();
@@ -63,6 +69,7 @@ public:
     void ReconnectThreadProc();
     static void OnFrameReceived(sFrameOfMocapData* frame, void* userData);
     bool DispatchRigidBody(cIHalvexDevice* device, const sFrameOfMocapData* frame);
+    void NoteFrameArrival(double arrival);
 
     int64_t mQpcFrequency = 0;
     double mQpcFrequencyDouble = 0.0;
@@ -80,9 +87,10 @@ public:
     bool mControllerBEnabled = false;
     int32_t mRigidBodyIdControllerB = 0;
     bool mRecordRawData = false;
-    int32_t mDebugLevel = 0;
+    // These two change live (a reload request) while every thread reads them.
+    std::atomic<int32_t> mDebugLevel{0};
     // Direct-path devices hand the runtime their own IMU's rate with each optical pose.
-    bool mPredictDirectPoses = false;
+    std::atomic<bool> mPredictDirectPoses{false};
     // Per slot (eSemantic): the calibration the devices apply; the identity by default.
     halvex::sDeviceCalibration mCalibrations[3];
     void ReadCalibrationSettings(vr::IVRSettings* settings);
@@ -100,6 +108,12 @@ public:
     std::thread mReconnectThread;
     std::atomic<bool> mStopReconnect{false};
     std::atomic<double> mLastFrameTime{DBL_MAX};
+    // For the status, kept by the frame thread: frames counted over windows of about a
+    // second, the rate of the last whole window, and a running mean of the optical latency.
+    std::atomic<double> mFrameWindowStart{0.0};
+    std::atomic<uint32_t> mFramesInWindow{0};
+    std::atomic<double> mFrameRate{0.0};
+    std::atomic<double> mMeanLatency{-1.0};
     // Set while ConnectTessaly still uses the client it stored: the watchdog leaves it alone.
     std::atomic<bool> mConnecting{false};
     // The library call that starts a discovery; tests put a failing one in its place.

@@ -39,7 +39,14 @@ void cHalvexDeviceProvider::ReadSettings() {
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerA", mRigidBodyIdControllerA, mControllerAEnabled);
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerB", mRigidBodyIdControllerB, mControllerBEnabled);
     mRecordRawData = settings->GetBool(kSection, "recordRawData");
+    // Read once: the devices apply their slot's calibration without a lock.
+    ReadCalibrationSettings(settings);
+    ReadLiveSettings();
+}
 
+bool cHalvexDeviceProvider::ReadLiveSettings() {
+    vr::IVRSettings* settings = halvex::host::Settings();
+    if (!settings) return false;
     vr::EVRSettingsError error = vr::VRSettingsError_None;
     const int32_t debugLevel = settings->GetInt32(kSection, "debugLevel", &error);
     mDebugLevel = (error != vr::VRSettingsError_None || debugLevel < 0) ? 0 : debugLevel;
@@ -47,6 +54,5 @@ void cHalvexDeviceProvider::ReadSettings() {
     error = vr::VRSettingsError_None;
     const bool predict = settings->GetBool(kSection, "predictDirectPoses", &error);
     mPredictDirectPoses = error == vr::VRSettingsError_None && predict;
-
-    ReadCalibrationSettings(settings);
+    return true;
 }

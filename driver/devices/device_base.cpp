@@ -5,6 +5,7 @@
 #include "core/host_interfaces.h"
 #include "core/property_access.h"
 #include "devices/pose_validity.h"
+#include "requests/request_protocol.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,8 @@ std::string MakeDevicePath(const std::string& serial) {
 }
 
 void LogCommonConstructionLines(const cHalvexDeviceProvider* provider) {
-    if (provider->mDebugLevel > 0) DriverLog("DebugLevel = %d", provider->mDebugLevel);
+    const int32_t debugLevel = provider->mDebugLevel.load();
+    if (debugLevel > 0) DriverLog("DebugLevel = %d", debugLevel);
     if (provider->mRecordRawData) DriverLog("Recording Raw Data");
 }
 
@@ -62,7 +64,14 @@ void* cHalvexDevice_Base::GetComponent(const char* /*pchComponentNameAndVersion*
 
 void cHalvexDevice_Base::DebugRequest(const char* pchRequest, char* pchResponseBuffer, uint32_t unResponseBufferSize) {
     DriverLog("DebugRequest (%s): '%s'\n", GetSerialNumber().c_str(), pchRequest ? pchRequest : "");
-    if (unResponseBufferSize != 0 && pchResponseBuffer) pchResponseBuffer[0] = '\0';
+    halvex::requests::WriteAnswer(mProvider->AnswerRequest(pchRequest), pchResponseBuffer, unResponseBufferSize);
+}
+
+sDeviceStatus cHalvexDevice_Base::Status() const {
+    sDeviceStatus status;
+    status.active = IsActive();
+    status.poseValid = status.active && mLastSubmittedPoseValid.load(std::memory_order_relaxed);
+    return status;
 }
 
 bool cHalvexDevice_Base::SetRigidBodyId(int32_t id) {
@@ -110,6 +119,7 @@ bool cHalvexDevice_Base::SubmitPose(const vr::DriverPose_t& pose) const {
         DriverLog("ERROR: vr::VRServerDriverHost() null");
         return false;
     }
+    mLastSubmittedPoseValid.store(pose.poseIsValid && halvex::PoseIsUsable(pose), std::memory_order_relaxed);
     host->TrackedDevicePoseUpdated(deviceIndex, pose, sizeof(vr::DriverPose_t));
     return true;
 }

@@ -38,6 +38,7 @@ public:
     const std::string& GetName() const override { return mName; }
     int32_t GetRigidBodyId() const override { return mRigidBodyID.load(std::memory_order_acquire); }
     bool SetRigidBodyId(int32_t id) override;
+    sDeviceStatus Status() const override;
 
     // Device objects are allocated zero-filled; the filter-holding classes also 64-byte aligned.
     static void* operator new(std::size_t size);
@@ -101,6 +102,8 @@ protected:
     mutable std::mutex mPoseMutex;  // guards mPose
     std::atomic<uint32_t> mDeviceIndex{vr::k_unTrackedDeviceIndexInvalid};
     vr::PropertyContainerHandle_t mPropertyContainer = 0;
+    // Whether the last pose handed to the runtime was valid: read without the pose lock.
+    mutable std::atomic<bool> mLastSubmittedPoseValid{false};
 };
 
 // "/devices/halvex/<serial>", the key of a device in the runtime's "TrackingOverrides".

@@ -257,6 +257,7 @@ void cHalvexFusedDevice::ResetFilter() {
                                                  : "%s: %s Resetting filter at driver time %1.16lf",
               ClassLogName(), mName.c_str(), DriverTimeNow());
     InvalidatePose();
+    mFilterResets.fetch_add(1, std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(mFilterMutex);
     mFusionFilter = halvex::cFusionFilter(mFusionParams);
     SeedNewFilter(mFusionFilter);
@@ -264,6 +265,19 @@ void cHalvexFusedDevice::ResetFilter() {
     // against it, the new one would be stale before it could submit, reset after
     // reset. Until the new filter submits there is no such time.
     mLastImuSampleTime.store(0.0);
+}
+
+sDeviceStatus cHalvexFusedDevice::Status() const {
+    sDeviceStatus status = cHalvexDevice_Base::Status();
+    status.fused = mSemantic == Hmd && mProvider->mTrackingType != TrackingType_HalvexOnly;
+    status.knowsSampleTimes = true;
+    // A direct pose is dated with its optical sample's time.
+    status.lastOpticalTime = status.fused ? mLastOpticalSampleTime.load() : mLastPoseTime.load();
+    status.lastImuTime = mLastImuSampleTime.load();
+    status.filterResets = mFilterResets.load(std::memory_order_relaxed);
+    status.canRecord = true;
+    status.recording = mRecording.load() && !mRecordThreadDone.load();
+    return status;
 }
 
 bool cHalvexFusedDevice::ImuSampleIsUsable(const double accel[3], const double gyro[3], double time) {

@@ -36,6 +36,9 @@ public:
     void InvalidatePose();
     void ResetFilter();
 
+    sDeviceStatus Status() const override;
+    bool SetRecording(bool on, std::string& why) override;
+
 protected:
     cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial,
                        eFusedDeviceFamily family, const halvex::sFusionFilterParams& fusionParams);
@@ -53,7 +56,8 @@ protected:
     // Resets the filter when IMU or optical data went stale.
     void CheckStaleness(double now);
     void PushFilterRecord(double driverTime, int32_t rowType);
-    // deviceIndex: the activation's own index, which names the files.
+    // deviceIndex: the activation's own index, which names the files. Does nothing
+    // while a recording thread runs.
     void StartRecordThread(uint32_t deviceIndex);
     void StopRecordThread();
 
@@ -74,6 +78,11 @@ protected:
     std::atomic<bool> mRecording{false};  // set at Activate, read by the frame and IMU threads
     std::thread mRecordThread;
     std::atomic<bool> mStopRecordThread{false};
+    // Set by the recording thread as its last act: a stopped thread is joined at once.
+    std::atomic<bool> mRecordThreadDone{true};
+    // Serialises starting, stopping and joining the recording thread.
+    std::mutex mRecordControlMutex;
+    std::atomic<uint32_t> mFilterResets{0};
     halvex::cRecordRing<halvex::sRawRecord> mImuRawRing;
     halvex::cRecordRing<halvex::sRawRecord> mOpticalRawRing;
     halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
@@ -85,6 +94,8 @@ private:
     bool SubmitCheckedPose(const vr::DriverPose_t& pose);
     void ThreadProc_RecordThread(uint32_t deviceIndex);
     void RecordUntilStopped(uint32_t deviceIndex);
+    // With mRecordControlMutex held.
+    void StartRecordThreadLocked(uint32_t deviceIndex);
     const char* ClassLogName() const;
 
     const eFusedDeviceFamily mFamily;

@@ -11,20 +11,60 @@ halvex::cCallbackBoundary gRecordThreadBoundary("a device's recording thread");
 }  // namespace
 
 void cHalvexFusedDevice::StartRecordThread(uint32_t deviceIndex) {
+    std::lock_guard<std::mutex> lock(mRecordControlMutex);
+    StartRecordThreadLocked(deviceIndex);
+}
+
+void cHalvexFusedDevice::StartRecordThreadLocked(uint32_t deviceIndex) {
+    if (mRecordThread.joinable()) {
+        if (!mRecordThreadDone.load()) return;
+        mRecordThread.join();
+    }
     mStopRecordThread.store(false);
+    mRecordThreadDone.store(false);
     mRecordThread = std::thread([this, deviceIndex] { ThreadProc_RecordThread(deviceIndex); });
     halvex::platform::NameThread(mRecordThread, "halvex-record");
 }
 
 void cHalvexFusedDevice::StopRecordThread() {
+    std::lock_guard<std::mutex> lock(mRecordControlMutex);
     if (mRecordThread.joinable()) {
         mStopRecordThread.exchange(true);
         mRecordThread.join();
     }
 }
 
+bool cHalvexFusedDevice::SetRecording(bool on, std::string& why) {
+    // Deactivate may hold the lock while it joins: the runtime's thread must not wait for that.
+    std::unique_lock<std::mutex> lock(mRecordControlMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        why = "the recording is being started or stopped; ask again";
+        return false;
+    }
+    if (!on) {
+        // Stopped without a join: the thread writes out what the rings hold and closes the files.
+        mRecording.store(false);
+        mStopRecordThread.store(true);
+        return true;
+    }
+    const uint32_t deviceIndex = mDeviceIndex.load(std::memory_order_acquire);
+    if (deviceIndex == vr::k_unTrackedDeviceIndexInvalid) {
+        why = "the device is not active";
+        return false;
+    }
+    if (mRecordThread.joinable() && !mRecordThreadDone.load()) {
+        if (!mStopRecordThread.load()) return true;  // recording already
+        why = "the previous recording is still being written; ask again";
+        return false;
+    }
+    mRecording.store(true);
+    StartRecordThreadLocked(deviceIndex);
+    return true;
+}
+
 void cHalvexFusedDevice::ThreadProc_RecordThread(uint32_t deviceIndex) {
     gRecordThreadBoundary.Run([&] { RecordUntilStopped(deviceIndex); });
+    mRecordThreadDone.store(true);
 }
 
 void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex) {

@@ -13,6 +13,20 @@ enum eSemantic : uint32_t {
     ControllerB = 2,
 };
 
+// What a device tells about itself when asked for the driver's status. Times are
+// driver seconds, 0 when there was no such sample.
+struct sDeviceStatus {
+    bool active = false;
+    bool poseValid = false;  // the last pose handed to the runtime
+    bool fused = false;      // optical data fused with an IMU, not passed straight through
+    bool knowsSampleTimes = false;
+    double lastOpticalTime = 0.0;
+    double lastImuTime = 0.0;
+    uint32_t filterResets = 0;
+    bool canRecord = false;
+    bool recording = false;
+};
+
 // Given to SetRigidBodyId, switches a device's optical input off.
 constexpr int32_t kRigidBodyNone = INT32_MIN;
 
@@ -26,4 +40,11 @@ public:
     // Position in metres; orientation a unit quaternion stored x, y, z, w; times in driver seconds.
     virtual void UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                                double latency) = 0;
+    // Called on the runtime's thread while the device's own threads run: never blocks.
+    virtual sDeviceStatus Status() const { return {}; }
+    // Starts or stops the recording of raw samples without a restart. False with the reason.
+    virtual bool SetRecording(bool /*on*/, std::string& why) {
+        why = "this device does not record";
+        return false;
+    }
 };

@@ -9,6 +9,11 @@ namespace {
 
 halvex::cCallbackBoundary gFrameBoundary("the frame callback");
 
+// Weight of the newest value in the status's running means.
+constexpr double kMeanWeight = 0.05;
+
+double RunningMean(double mean, double value) { return mean <= 0.0 ? value : mean + kMeanWeight * (value - mean); }
+
 constexpr int32_t kFrameCapacity =
     static_cast<int32_t>(sizeof(sFrameOfMocapData::RigidBodies) / sizeof(sFrameOfMocapData::RigidBodies[0]));
 
@@ -19,12 +24,35 @@ void cHalvexDeviceProvider::OnFrameReceived(sFrameOfMocapData* frame, void* user
     if (!provider) return;
     gFrameBoundary.Run([&] {
         if (provider->mDiscoveryRunning.load() || provider->mDiscovery.load()) provider->EndDiscovery();
-        provider->mLastFrameTime.store(provider->DriverTimeNow());
+        const double arrival = provider->DriverTimeNow();
+        provider->mLastFrameTime.store(arrival);
+        provider->NoteFrameArrival(arrival);
         if (!frame) return;
         // One device that throws must not cost the others their sample.
         for (cIHalvexDevice* device : {provider->mHeadDevice, provider->mControllerADevice, provider->mControllerBDevice})
             if (device) gFrameBoundary.Run([&] { provider->DispatchRigidBody(device, frame); });
     });
+}
+
+void cHalvexDeviceProvider::NoteFrameArrival(double arrival) {
+    // One writer, the frame thread: plain loads and stores lose nothing.
+    const double start = mFrameWindowStart.load(std::memory_order_relaxed);
+    const uint32_t frames = mFramesInWindow.load(std::memory_order_relaxed) + 1;
+    const double span = arrival - start;
+    if (start <= 0.0 || span < 0.0 || span > 3.0) {
+        // The first frame, or the first after a pause: a new window, no rate yet.
+        mFrameWindowStart.store(arrival, std::memory_order_relaxed);
+        mFramesInWindow.store(0, std::memory_order_relaxed);
+        if (span > 3.0) mFrameRate.store(0.0, std::memory_order_relaxed);
+        return;
+    }
+    if (span >= 1.0) {
+        mFrameRate.store(frames / span, std::memory_order_relaxed);
+        mFrameWindowStart.store(arrival, std::memory_order_relaxed);
+        mFramesInWindow.store(0, std::memory_order_relaxed);
+        return;
+    }
+    mFramesInWindow.store(frames, std::memory_order_relaxed);
 }
 
 bool cHalvexDeviceProvider::DispatchRigidBody(cIHalvexDevice* device, const sFrameOfMocapData* frame) {
@@ -48,6 +76,8 @@ bool cHalvexDeviceProvider::DispatchRigidBody(cIHalvexDevice* device, const sFra
     if (!client) return false;
     const double latency = client->SecondsSinceHostTimestamp(ticks);
     if (!(latency >= 0.0)) return false;  // negative, or not a number at all
+    // One writer, the frame thread: a plain load and store lose nothing.
+    mMeanLatency.store(RunningMean(mMeanLatency.load(std::memory_order_relaxed), latency), std::memory_order_relaxed);
 
     const double now = DriverTimeNow();
     const double position[3] = {entry->x, entry->y, entry->z};

@@ -15,7 +15,7 @@ constexpr long kNoHandleValue = -1;
 
 }  // namespace
 
-cWmrImuLink::cWmrImuLink(const int32_t& debugLevel) : mDebugLevel(debugLevel) {}
+cWmrImuLink::cWmrImuLink(const std::atomic<int32_t>& debugLevel) : mDebugLevel(debugLevel) {}
 
 long cWmrImuLink::HandleValue() const { return mImuFileHandle ? mImuFileHandle->NativeValue() : kNoHandleValue; }
 

@@ -6,6 +6,7 @@
 
 #include "platform/hid.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,7 +18,7 @@ namespace halvex::wmr {
 class cWmrImuLink {
 public:
     // `debugLevel` is read at the moment of logging.
-    explicit cWmrImuLink(const int32_t& debugLevel);
+    explicit cWmrImuLink(const std::atomic<int32_t>& debugLevel);
 
     // Builds the candidate list and opens its first entry.
     void FindImuDevices_ImuThread();
@@ -59,7 +60,7 @@ private:
     long HandleValue() const;
     void CloseDevice();
 
-    const int32_t& mDebugLevel;
+    const std::atomic<int32_t>& mDebugLevel;
     std::string mImuDevicePath;
     std::unique_ptr<platform::cHidDevice> mImuFileHandle;
     platform::sHidAttributes mAttributes;

@@ -149,6 +149,31 @@ public:
 static const char* const IVRSystem_Version = "IVRSystem_022";
 
 // ---------------------------------------------------------------------------------------
+// IVRDebug: requests to a device's driver
+
+enum EVRDebugError
+{
+    VRDebugError_Success = 0,
+    VRDebugError_BadParameter = 1,
+};
+
+typedef uint64_t VrProfilerEventHandle_t;
+
+class IVRDebug
+{
+public:
+    virtual EVRDebugError EmitVrProfilerEvent(const char* pchMessage) = 0;
+    virtual EVRDebugError BeginVrProfilerEvent(VrProfilerEventHandle_t* pHandleOut) = 0;
+    virtual EVRDebugError FinishVrProfilerEvent(VrProfilerEventHandle_t hHandle, const char* pchMessage) = 0;
+    // Hands the request to the device's driver (its DebugRequest). The response is at most
+    // 32k; a longer one is cut to the buffer. Returns the response's size with its NUL.
+    virtual uint32_t DriverDebugRequest(TrackedDeviceIndex_t unDeviceIndex, const char* pchRequest,
+                                        char* pchResponseBuffer, uint32_t unResponseBufferSize) = 0;
+};
+
+static const char* const IVRDebug_Version = "IVRDebug_001";
+
+// ---------------------------------------------------------------------------------------
 // Functions of the client library
 
 VR_INTERFACE uint32_t VR_CALLTYPE VR_InitInternal2(EVRInitError* peError, EVRApplicationType eApplicationType,
@@ -200,6 +225,17 @@ public:
         return m_pVRSettings;
     }
 
+    IVRDebug* VRDebug()
+    {
+        CheckClear();
+        if (m_pVRDebug == nullptr)
+        {
+            EVRInitError eError;
+            m_pVRDebug = static_cast<IVRDebug*>(VR_GetGenericInterface(IVRDebug_Version, &eError));
+        }
+        return m_pVRDebug;
+    }
+
     void CheckClear()
     {
         if (VRToken() != VR_GetInitToken())
@@ -213,11 +249,13 @@ public:
     {
         m_pVRSystem = nullptr;
         m_pVRSettings = nullptr;
+        m_pVRDebug = nullptr;
     }
 
 private:
     IVRSystem* m_pVRSystem;
     IVRSettings* m_pVRSettings;
+    IVRDebug* m_pVRDebug;
 };
 
 inline COpenVRContext& OpenVRInternal_ModuleContext()
@@ -228,6 +266,7 @@ inline COpenVRContext& OpenVRInternal_ModuleContext()
 
 inline IVRSystem* VR_CALLTYPE VRSystem() { return OpenVRInternal_ModuleContext().VRSystem(); }
 inline IVRSettings* VR_CALLTYPE VRSettings() { return OpenVRInternal_ModuleContext().VRSettings(); }
+inline IVRDebug* VR_CALLTYPE VRDebug() { return OpenVRInternal_ModuleContext().VRDebug(); }
 
 // Connects to the runtime as an application of the given type. Returns the IVRSystem
 // interface, or null with the reason in *peError.

@@ -29,6 +29,8 @@ const sOpName kOpNames[] = {
     {eClientOp::DeviceClass, "deviceClass"},
     {eClientOp::DeviceProperty, "deviceProperty"},
     {eClientOp::AcknowledgeQuit, "acknowledgeQuit"},
+    {eClientOp::DebugRequest, "debugRequest"},
+    {eClientOp::DevicePoses, "devicePoses"},
 };
 
 const char* OpName(eClientOp op) {
@@ -50,7 +52,7 @@ bool OpFromName(const std::string& name, eClientOp& op) {
 
 bool NeedsSection(eClientOp op) {
     return op != eClientOp::Hello && op != eClientOp::DeviceClass && op != eClientOp::DeviceProperty &&
-           op != eClientOp::AcknowledgeQuit;
+           op != eClientOp::AcknowledgeQuit && op != eClientOp::DebugRequest && op != eClientOp::DevicePoses;
 }
 
 bool NeedsKey(eClientOp op) { return NeedsSection(op) && op != eClientOp::RemoveSection; }
@@ -114,6 +116,41 @@ bool FromHex(const std::string& hex, std::string& bytes) {
     return true;
 }
 
+template <size_t N>
+Json FloatArray(const float (&values)[N]) {
+    Json array = Json::array();
+    for (const float v : values) array.push_back(v);
+    return array;
+}
+
+template <size_t N>
+bool ReadFloatArray(const Json& object, const char* name, float (&values)[N]) {
+    const auto it = object.find(name);
+    if (it == object.end() || !it->is_array() || it->size() != N) return false;
+    for (size_t i = 0; i < N; ++i) {
+        if (!(*it)[i].is_number()) return false;
+        values[i] = (*it)[i].get<float>();
+    }
+    return true;
+}
+
+Json EncodePose(const sClientPose& pose) {
+    return {{"device", pose.device},       {"valid", pose.valid},
+            {"connected", pose.connected}, {"result", pose.result},
+            {"m", FloatArray(pose.matrix)}, {"v", FloatArray(pose.velocity)},
+            {"w", FloatArray(pose.angularVelocity)}};
+}
+
+bool DecodePose(const Json& object, sClientPose& pose) {
+    if (!object.is_object()) return false;
+    std::string error;
+    return ReadField(object, "device", pose.device, IsUint32, true, error) &&
+           ReadField(object, "valid", pose.valid, IsBool, true, error) &&
+           ReadField(object, "connected", pose.connected, IsBool, true, error) &&
+           ReadField(object, "result", pose.result, IsInt32, true, error) && ReadFloatArray(object, "m", pose.matrix) &&
+           ReadFloatArray(object, "v", pose.velocity) && ReadFloatArray(object, "w", pose.angularVelocity);
+}
+
 bool ParseObject(const std::string& body, Json& object) {
     object = Json::parse(body, nullptr, false);
     return object.is_object();
@@ -131,6 +168,11 @@ std::string EncodeRequest(const sClientRequest& request) {
         case eClientOp::SetFloat: object["value"] = request.floatValue; break;
         case eClientOp::SetString: object["value"] = request.stringValue; break;
         case eClientOp::DeviceClass: object["device"] = request.device; break;
+        case eClientOp::DebugRequest:
+            object["device"] = request.device;
+            object["value"] = request.stringValue;
+            object["bufferSize"] = request.bufferSize;
+            break;
         case eClientOp::DeviceProperty:
             object["device"] = request.device;
             object["prop"] = request.prop;
@@ -177,6 +219,11 @@ bool DecodeRequest(const std::string& body, sClientRequest& request, std::string
             ok = ok && ReadField(object, "value", request.stringValue, IsText, true, error);
             break;
         case eClientOp::DeviceClass: ok = ok && ReadField(object, "device", request.device, IsUint32, true, error); break;
+        case eClientOp::DebugRequest:
+            ok = ok && ReadField(object, "device", request.device, IsUint32, true, error) &&
+                 ReadField(object, "value", request.stringValue, IsText, true, error) &&
+                 ReadField(object, "bufferSize", request.bufferSize, IsUint32, true, error);
+            break;
         case eClientOp::DeviceProperty:
             ok = ok && ReadField(object, "device", request.device, IsUint32, true, error) &&
                  ReadField(object, "prop", request.prop, IsInt32, true, error);
@@ -199,6 +246,11 @@ std::string EncodeReply(const sClientReply& reply) {
     object["string"] = reply.stringValue;
     object["tag"] = reply.tag;
     object["bytes"] = ToHex(reply.bytes);
+    if (!reply.poses.empty()) {
+        Json poses = Json::array();
+        for (const sClientPose& pose : reply.poses) poses.push_back(EncodePose(pose));
+        object["poses"] = std::move(poses);
+    }
     // Settings come from a file a person edits: never let a byte that is not UTF-8
     // stop the reply.
     return object.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -239,7 +291,17 @@ eServerMessage DecodeServerMessage(const std::string& body, sClientReply& reply,
                     ReadField(object, "string", reply.stringValue, IsText, false, error) &&
                     ReadField(object, "tag", reply.tag, IsUint32, false, error) &&
                     ReadField(object, "bytes", hex, IsText, false, error) && FromHex(hex, reply.bytes);
-    return ok ? eServerMessage::Reply : eServerMessage::Invalid;
+    if (!ok) return eServerMessage::Invalid;
+    const auto poses = object.find("poses");
+    if (poses != object.end()) {
+        if (!poses->is_array()) return eServerMessage::Invalid;
+        for (const Json& entry : *poses) {
+            sClientPose pose;
+            if (!DecodePose(entry, pose)) return eServerMessage::Invalid;
+            reply.poses.push_back(pose);
+        }
+    }
+    return eServerMessage::Reply;
 }
 
 }  // namespace vrhost::link

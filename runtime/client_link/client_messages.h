@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vrhost::link {
 
@@ -23,6 +24,8 @@ enum class eClientOp {
     DeviceClass,      // device
     DeviceProperty,   // device, prop
     AcknowledgeQuit,
+    DebugRequest,     // device, stringValue (the request), bufferSize
+    DevicePoses,
 };
 
 struct sClientRequest {
@@ -40,6 +43,18 @@ struct sClientRequest {
     int32_t prop = 0;
 };
 
+// The newest pose a device handed the runtime, as a client sees it: device to the
+// tracking space, row-major 3x4.
+struct sClientPose {
+    uint32_t device = 0;
+    bool valid = false;
+    bool connected = false;
+    int32_t result = 0;  // ETrackingResult
+    float matrix[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    float velocity[3] = {0, 0, 0};
+    float angularVelocity[3] = {0, 0, 0};
+};
+
 // `error` is the EVRSettingsError, ETrackedPropertyError or EVRInitError of the
 // call; a refused request has `refused` set and says why.
 struct sClientReply {
@@ -53,6 +68,7 @@ struct sClientReply {
     std::string stringValue;
     uint32_t tag = 0;           // DeviceProperty: PropertyTypeTag_t of `bytes`
     std::string bytes;          // DeviceProperty: the value as stored (a string with its NUL)
+    std::vector<sClientPose> poses;  // DevicePoses
 };
 
 struct sClientEvent {

@@ -30,6 +30,7 @@ std::unique_ptr<cClientSession> cClientSession::Open(vr::EVRApplicationType type
     if (session->ConnectToRunningRuntime(type)) {
         session->mSystem = std::make_unique<cClientSystem>(&session->mConnection);
         session->mConnectedSettings = std::make_unique<cConnectedSettings>(session->mConnection);
+        session->mDebug = std::make_unique<cClientDebug>(session->mConnection);
         error = vr::VRInitError_None;
         return session;
     }
@@ -64,6 +65,7 @@ void* cClientSession::Interface(const char* version) {
         if (mConnectedSettings) return static_cast<vr::IVRSettings*>(mConnectedSettings.get());
         return mFileSettings ? mFileSettings->Interface() : nullptr;
     }
+    if (std::strcmp(version, vr::IVRDebug_Version) == 0) return mDebug ? static_cast<vr::IVRDebug*>(mDebug.get()) : nullptr;
     return nullptr;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "openvr_api/client_connection.h"
+#include "openvr_api/client_debug.h"
 #include "openvr_api/client_system.h"
 #include "openvr_api/connected_settings.h"
 #include "openvr_api/file_settings.h"
@@ -33,6 +34,7 @@ private:
     cClientConnection mConnection;
     std::unique_ptr<cClientSystem> mSystem;
     std::unique_ptr<cConnectedSettings> mConnectedSettings;
+    std::unique_ptr<cClientDebug> mDebug;  // only with a running runtime
     std::unique_ptr<cIFileSettings> mFileSettings;
 };
 

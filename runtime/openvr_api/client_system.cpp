@@ -299,10 +299,33 @@ bool cClientSystem::SetDisplayVisibility(bool) { return false; }
 void cClientSystem::GetDeviceToAbsoluteTrackingPose(vr::ETrackingUniverseOrigin, float,
                                                     vr::TrackedDevicePose_t* pTrackedDevicePoseArray,
                                                     uint32_t unTrackedDevicePoseArrayCount) {
-    // Every pose invalid: clients are not sent poses.
-    for (uint32_t i = 0; pTrackedDevicePoseArray && i < unTrackedDevicePoseArrayCount; ++i) {
+    if (!pTrackedDevicePoseArray) return;
+    for (uint32_t i = 0; i < unTrackedDevicePoseArrayCount; ++i) {
         pTrackedDevicePoseArray[i] = vr::TrackedDevicePose_t{};
         pTrackedDevicePoseArray[i].eTrackingResult = vr::TrackingResult_Uninitialized;
+    }
+    if (!mConnection) return;
+    // The newest pose each device sent, as it is: neither the origin nor the
+    // prediction time is applied (the stand-in runtime has one standing origin).
+    sClientRequest request;
+    request.op = eClientOp::DevicePoses;
+    sClientReply reply;
+    {
+        std::lock_guard<std::mutex> lock(LibraryMutex());
+        if (!mConnection->Call(request, reply) || reply.refused) return;
+    }
+    for (const vrhost::link::sClientPose& pose : reply.poses) {
+        if (pose.device >= unTrackedDevicePoseArrayCount) continue;
+        vr::TrackedDevicePose_t& out = pTrackedDevicePoseArray[pose.device];
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 4; ++col) out.mDeviceToAbsoluteTracking.m[row][col] = pose.matrix[row * 4 + col];
+        for (int i = 0; i < 3; ++i) {
+            out.vVelocity.v[i] = pose.velocity[i];
+            out.vAngularVelocity.v[i] = pose.angularVelocity[i];
+        }
+        out.eTrackingResult = static_cast<vr::ETrackingResult>(pose.result);
+        out.bPoseIsValid = pose.valid;
+        out.bDeviceIsConnected = pose.connected;
     }
 }
 

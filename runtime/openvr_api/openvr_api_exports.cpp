@@ -10,6 +10,8 @@
 #include "client_link/runtime_registration.h"
 #include "client_link/state_folder.h"
 
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -85,6 +87,18 @@ uint32_t VR_CALLTYPE vr::VR_GetInitToken() {
 }
 
 bool VR_CALLTYPE vr::VR_IsRuntimeInstalled() { return !vrhost::link::RuntimeStateFolder().empty(); }
+
+bool vr::VR_GetRuntimePath(char* pchPathBuffer, uint32_t unBufferSize, uint32_t* punRequiredBufferSize) {
+    // The stand-in runtime's folder is its state folder, where a running vrhost registers.
+    const std::filesystem::path folder = vrhost::link::RuntimeStateFolder();
+    const std::string path = folder.u8string();
+    const auto required = static_cast<uint32_t>(path.size() + 1);
+    if (punRequiredBufferSize) *punRequiredBufferSize = folder.empty() ? 0 : required;
+    if (folder.empty()) return false;
+    if (!pchPathBuffer || unBufferSize < required) return false;
+    std::memcpy(pchPathBuffer, path.c_str(), required);
+    return true;
+}
 
 const char* VR_CALLTYPE vr::VR_GetVRInitErrorAsSymbol(EVRInitError error) {
     const char* symbol = openvr_api::InitErrorSymbol(error);

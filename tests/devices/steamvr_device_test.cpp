@@ -12,6 +12,7 @@
 #include "recording_files.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -502,6 +503,75 @@ TEST_F(LighthouseDevice, RawRowsTakeTheOrderInWhichTheFilterTookTheSamples) {
     EXPECT_GT(before, 0u);
     EXPECT_EQ(during, 0u);
     EXPECT_GT(after, 0u) << "the samples that waited are recorded";
+}
+
+// The poses' lock, which the device's threads hold while they hand the runtime a pose.
+struct sPoseLock : cHalvexSteamvrDevice {
+    static std::mutex& Of(cHalvexDevice_Base& device) { return device.*(&sPoseLock::mPoseMutex); }
+};
+
+size_t LineCount(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    size_t lines = 0;
+    for (std::string line; std::getline(in, line);) ++lines;
+    return lines;
+}
+
+nlohmann::json Ask(cIHalvexDevice& device, const char* request) {
+    std::vector<char> buffer(32768, '#');
+    device.DebugRequest(request, buffer.data(), static_cast<uint32_t>(buffer.size()));
+    return nlohmann::json::parse(buffer.data(), nullptr, false);
+}
+
+TEST_F(LighthouseDevice, RecordingStartsAndStopsLiveAndTheStatusFollows) {
+#if !defined(_WIN32)
+    sScopedStateHome stateHome;
+#endif
+    const sTestRecording recording;
+    mProvider.mRecordRawData = false;
+    MakeHead();
+    mProvider.mHeadDevice = mDevice;
+    ActivateAndWaitForAValidPose(sTestRecording::kIndex);
+
+    nlohmann::json status = Ask(*mDevice, "halvex/1 status");
+    ASSERT_TRUE(status.is_object());
+    ASSERT_EQ(status["devices"].size(), 1u);
+    EXPECT_EQ(status["devices"][0]["role"], "head");
+    EXPECT_EQ(status["devices"][0]["valid"], true);
+    EXPECT_EQ(status["devices"][0]["mode"], "fused");
+    EXPECT_EQ(status["devices"][0]["recording"], false);
+    EXPECT_LT(status["devices"][0]["secondsSinceImu"].get<double>(), 1.0);
+    EXPECT_FALSE(std::filesystem::exists(recording.raw));
+
+    for (int round = 0; round < 2; ++round) {
+        // A second start must find the first thread gone and start anew.
+        recording.Remove();
+        nlohmann::json started;
+        ASSERT_TRUE(WaitFor([&] { return (started = Ask(*mDevice, "halvex/1 record start"))["ok"] == true; }, 5.0))
+            << started.dump();
+        EXPECT_EQ(Ask(*mDevice, "halvex/1 record start")["ok"], true) << "starting twice is no fault";
+        ASSERT_TRUE(WaitFor([&] { return Ask(*mDevice, "halvex/1 status")["devices"][0]["recording"] == true; }, 2.0));
+        ASSERT_TRUE(WaitFor([&] { return LineCount(recording.raw) > 20; }, 5.0)) << "round " << round;
+        EXPECT_EQ(Ask(*mDevice, "halvex/1 record stop")["ok"], true);
+        EXPECT_EQ(Ask(*mDevice, "halvex/1 status")["devices"][0]["recording"], false);
+        ASSERT_TRUE(WaitFor([&] { return Count("recording ended") == static_cast<size_t>(round) + 1; }, 5.0));
+        const size_t rows = RawRows(recording.raw).size();
+        EXPECT_GT(rows, 10u);
+        halvex::platform::SleepFor(0.1);
+        EXPECT_EQ(RawRows(recording.raw).size(), rows) << "stopped means no more rows";
+    }
+    EXPECT_EQ(Count("recording ended"), 2u);
+
+    {
+        // Held by a driver thread, neither lock may keep the runtime's thread waiting.
+        std::lock_guard<std::mutex> filter(sFilterLock::Of(*mDevice));
+        std::lock_guard<std::mutex> pose(sPoseLock::Of(*mDevice));
+        EXPECT_EQ(Ask(*mDevice, "halvex/1 status")["ok"], true);
+        EXPECT_EQ(Ask(*mDevice, "halvex/1 record stop")["ok"], true);
+    }
+    mDevice->Deactivate();
+    EXPECT_EQ(Ask(*mDevice, "halvex/1 record start")["ok"], false) << "an inactive device cannot record";
+    mProvider.mHeadDevice = nullptr;
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ protected:
     std::unique_ptr<sim::cHidrawTree> mTree;
     cCapturingLog mLog;
     platform::cHidStopSignal mStop;
-    int32_t mDebugLevel = 2;
+    std::atomic<int32_t> mDebugLevel{2};
 };
 
 TEST_F(ImuLink, MovesOnUntilTheThirdCandidateSendsASensorReport) {

@@ -1,5 +1,6 @@
 #include "vrhost/clients/client_device_view.h"
 
+#include "vrhost/clients/client_poses.h"
 #include "vrhost/host/host.h"
 #include "vrhost/interfaces/property_store.h"
 #include "vrhost/host/server_driver_host.h"
@@ -66,6 +67,27 @@ std::vector<sClientDeviceState> cHostDeviceView::Devices() {
     }
     for (const vr::TrackedDeviceIndex_t index : mOtherIndices) add(index, vr::TrackedDeviceClass_Controller);
     return devices;
+}
+
+bool cHostDeviceView::DebugRequest(vr::TrackedDeviceIndex_t index, const std::string& request, uint32_t bufferSize,
+                                   std::string& response) {
+    return mHost.ServerDriverHost().DebugRequest(index, request, bufferSize, response);
+}
+
+std::vector<link::sClientPose> cHostDeviceView::Poses() {
+    const std::vector<sDeviceRecord> records = mHost.Devices();
+    std::vector<link::sClientPose> poses;
+    for (const sClientDeviceState& device : Devices()) {
+        link::sClientPose pose;
+        pose.device = device.index;
+        pose.connected = true;
+        pose.result = vr::TrackingResult_Uninitialized;
+        for (const sDeviceRecord& record : records) {
+            if (record.index == device.index && record.hasLastPose) pose = ClientPoseOf(device.index, record.lastPose.pose);
+        }
+        poses.push_back(pose);
+    }
+    return poses;
 }
 
 vr::ETrackedPropertyError cHostDeviceView::ReadProperty(vr::TrackedDeviceIndex_t index,

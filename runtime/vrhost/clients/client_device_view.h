@@ -3,6 +3,8 @@
 // systems. Safe to call from the client service's thread while the driver runs.
 #pragma once
 
+#include "client_link/client_messages.h"
+
 #include <openvr_driver.h>
 
 #include <cstdint>
@@ -33,6 +35,13 @@ public:
     // A property as stored: its type tag and bytes (a string with its NUL).
     virtual vr::ETrackedPropertyError ReadProperty(vr::TrackedDeviceIndex_t index, vr::ETrackedDeviceProperty prop,
                                                    vr::PropertyTypeTag_t& tag, std::string& bytes) = 0;
+    // A request for the device's driver; false when no active device has that index.
+    virtual bool DebugRequest(vr::TrackedDeviceIndex_t /*index*/, const std::string& /*request*/,
+                              uint32_t /*bufferSize*/, std::string& /*response*/) {
+        return false;
+    }
+    // The newest pose of every device present; invalid for one that sent none.
+    virtual std::vector<link::sClientPose> Poses() { return {}; }
 };
 
 // A simulated controller of another tracking system, "SYSTEM/SERIAL" on the command line.
@@ -52,6 +61,9 @@ public:
     std::vector<sClientDeviceState> Devices() override;
     vr::ETrackedPropertyError ReadProperty(vr::TrackedDeviceIndex_t index, vr::ETrackedDeviceProperty prop,
                                            vr::PropertyTypeTag_t& tag, std::string& bytes) override;
+    bool DebugRequest(vr::TrackedDeviceIndex_t index, const std::string& request, uint32_t bufferSize,
+                      std::string& response) override;
+    std::vector<link::sClientPose> Poses() override;
 
 private:
     // The driver's devices have no registered device type of their own: the runtime

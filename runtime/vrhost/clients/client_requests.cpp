@@ -105,6 +105,14 @@ sClientReply cClientRequests::Answer(const sClientRequest& request, bool greeted
             reply.tag = tag;
             return reply;
         }
+        case eClientOp::DebugRequest:
+            if (!mDevices.DebugRequest(request.device, request.stringValue, request.bufferSize, reply.stringValue)) {
+                reply.error = vr::TrackedProp_InvalidDevice;
+            }
+            return reply;
+        case eClientOp::DevicePoses:
+            reply.poses = mDevices.Poses();
+            return reply;
         case eClientOp::AcknowledgeQuit:
             return reply;
     }

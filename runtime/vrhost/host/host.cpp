@@ -175,9 +175,12 @@ void cHost::RunOneFrame() {
 void cHost::Cleanup() {
     if (!mProvider || !mInitCalled || mCleanedUp) return;
     mServerDriverHost->SetExiting(true);
-    if (mOptions.deactivateBeforeCleanup) mServerDriverHost->DeactivateAll();
-    mProvider->Cleanup();
-    mServerDriverHost->ReleaseDevices();
+    {
+        const auto calls = mServerDriverHost->HoldDriverCalls();
+        if (mOptions.deactivateBeforeCleanup) mServerDriverHost->DeactivateAll();
+        mProvider->Cleanup();
+        mServerDriverHost->ReleaseDevices();
+    }
     if (mWorld) mWorld->Stop();
     mIOBuffer->CloseAll();  // handles a driver left open die with it
     mCleanedUp = true;

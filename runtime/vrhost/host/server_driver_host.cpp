@@ -5,7 +5,9 @@
 
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace vrhost {
 namespace {
@@ -128,6 +130,28 @@ void cServerDriverHost::DeactivateAll() {
         std::lock_guard<std::mutex> lock(mMutex);
         FindLocked(index)->record.deactivated = true;
     }
+}
+
+bool cServerDriverHost::DebugRequest(vr::TrackedDeviceIndex_t index, const std::string& request, uint32_t bufferSize,
+                                     std::string& response) {
+    // The runtime's limit on a response.
+    constexpr uint32_t kLargestResponse = 32 * 1024;
+    std::lock_guard<std::mutex> calls(mDriverCallMutex);
+    vr::ITrackedDeviceServerDriver* driver = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        const sDevice* device = FindLocked(index);
+        if (device && device->record.activated && device->record.activateResult == vr::VRInitError_None &&
+            !device->record.deactivated)
+            driver = device->driver;
+    }
+    if (!driver) return false;
+    // One byte past what the driver is given shows a write beyond its buffer.
+    const uint32_t size = std::min(bufferSize, kLargestResponse);
+    std::vector<char> buffer(size + 1, '\0');
+    driver->DebugRequest(request.c_str(), size > 0 ? buffer.data() : nullptr, size);
+    response.assign(buffer.data(), strnlen(buffer.data(), size));
+    return true;
 }
 
 void cServerDriverHost::ReleaseDevices() {

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace vrhost {
@@ -42,6 +43,13 @@ public:
     // The driver's object for a device index; null when unknown or released.
     vr::ITrackedDeviceServerDriver* Device(vr::TrackedDeviceIndex_t index) const;
     std::vector<sPoseUpdate> PoseUpdates() const;
+
+    // Any thread: hands `request` to an active device's DebugRequest with a buffer of
+    // min(bufferSize, 32k) and returns what it wrote. False for no such active device.
+    bool DebugRequest(vr::TrackedDeviceIndex_t index, const std::string& request, uint32_t bufferSize,
+                      std::string& response);
+    // Held while the device objects may go away (Cleanup, release): no request reaches one then.
+    std::unique_lock<std::mutex> HoldDriverCalls() { return std::unique_lock<std::mutex>(mDriverCallMutex); }
     // Pose updates refused: unknown device index or a wrong record size.
     uint64_t RejectedPoseUpdates() const;
 
@@ -75,6 +83,7 @@ private:
 
     cPropertyStore& mProperties;
     const size_t mPoseHistoryLimit;
+    std::mutex mDriverCallMutex;  // taken before mMutex
     mutable std::mutex mMutex;
     std::vector<sDevice> mDevices;  // in registration order; index = position + 1
     std::vector<vr::TrackedDeviceIndex_t> mPendingActivation;

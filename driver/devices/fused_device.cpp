@@ -256,7 +256,6 @@ void cHalvexFusedDevice::ResetFilter() {
     DriverLog(mFamily == eFusedDeviceFamily::Wmr ? "%s: %s Resetting filter at driver time %1.16lf\n"
                                                  : "%s: %s Resetting filter at driver time %1.16lf",
               ClassLogName(), mName.c_str(), DriverTimeNow());
-    InvalidatePose();
     mFilterResets.fetch_add(1, std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(mFilterMutex);
     mFusionFilter = halvex::cFusionFilter(mFusionParams);
@@ -265,6 +264,9 @@ void cHalvexFusedDevice::ResetFilter() {
     // against it, the new one would be stale before it could submit, reset after
     // reset. Until the new filter submits there is no such time.
     mLastImuSampleTime.store(0.0);
+    // Under the filter lock, after the swap: a fused pose of the old filter that the
+    // IMU thread was about to set would otherwise land after the invalidation.
+    InvalidatePose();
 }
 
 sDeviceStatus cHalvexFusedDevice::Status() const {

@@ -115,6 +115,10 @@ void cHalvexWmrDevice::TakeSamples_ImuThread(
         }
         if (recording) PushFilterRecord(now, halvex::FilterRow_ImuPost);
     }
+    {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        NoteLearnedBiasesLocked();
+    }
     SubmitFusedPoseOrInvalidate(now);
     CheckStaleness(now);
     if (DebugLogging()) DriverLog("PollImu_ImuThread: Normal Return");

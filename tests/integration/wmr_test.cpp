@@ -3,8 +3,10 @@
 // Linux a private hidraw tree; Windows offers no simulated interface, so there the
 // driver meets the "no interface" case), and a mocap server in-process.
 #include "devices/halvex_device.h"
+#include "devices/learned_imu_biases.h"
 #include "platform/clock.h"
 #include "platform/known_folders.h"
+#include "recording_files.h"
 #include "scenario_session.h"
 #include "test_support.h"
 #include "vrhost/host/server_driver_host.h"
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 namespace {
 
@@ -235,6 +238,100 @@ TEST(Wmr, RecordingWritesRawFilterAndReportFiles) {
     ASSERT_GT(reports.size(), 200u);
     EXPECT_EQ(reports[0].rfind("dataName,id, temperature_0, temperature_1,", 0), 0u);
     for (size_t i = 1; i < reports.size(); ++i) ASSERT_EQ(reports[i].rfind("SensorReport,1, ", 0), 0u) << reports[i];
+    std::filesystem::remove_all(state);
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The gyroscope and accelerometer biases the head's filter started from: its first recorded row.
+void FirstFilterBiases(const std::filesystem::path& filterFile, Eigen::Vector3d& gyro, Eigen::Vector3d& accel) {
+    std::ifstream in(filterFile, std::ios::binary);
+    std::vector<halvex::replay::sFilterRow> rows;
+    halvex::replay::sInputError error;
+    ASSERT_TRUE(halvex::replay::ReadFilterFile(in, rows, error)) << filterFile << ":" << error.line << ": " << error.reason;
+    ASSERT_FALSE(rows.empty());
+    const double* state = rows.front().record.state;
+    accel = Eigen::Vector3d(state[10], state[11], state[12]);
+    gyro = Eigen::Vector3d(state[13], state[14], state[15]);
+}
+
+// Three sessions of one headset in one state folder: the first learns and keeps its
+// biases, the second starts from them and, too short to have learned, leaves the
+// file as it was; a damaged file then means zero biases and one line saying so.
+TEST(Wmr, TheHeadStartsEachSessionFromTheBiasesTheLastOneLearned) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("halvex-wmr-biases-" + std::to_string(std::random_device{}()));
+    SetEnvironment("XDG_STATE_HOME", state.string());
+    const std::filesystem::path biasFile =
+        std::filesystem::u8path(halvex::platform::DriverStateFolder()) / "wmr_imu_biases_WMR-VRHOST00.txt";
+    const std::filesystem::path filterFile =
+        std::filesystem::u8path(halvex::platform::RecordingLogFolder()) / "device1_filter.csv";
+    const std::vector<sSetting> recording = {BoolSetting("recordRawData", true)};
+
+    {
+        // A learning time a test can wait for; the bias variances must still have settled.
+        sSession session = StartSession("Standard", /*controllers=*/false, {}, {IntSetting("wmrBiasLearningSeconds", 8)});
+        vrhost::cHost& host = *session.host;
+        EXPECT_EQ(CountLinesContaining(host.Log(), "no IMU biases kept for headset WMR-VRHOST00 yet"), 1u);
+        ASSERT_TRUE(BecameValid(host));
+        host.RunFor(16.0);
+        host.Cleanup();
+        session.server->Stop();
+        ASSERT_EQ(CountLinesContaining(host.Log(), "IMU biases kept in"), 1u)
+            << "not learned: " << [&] {
+                   for (const std::string& line : host.Log())
+                       if (line.find("IMU biases not kept") != std::string::npos) return line;
+                   return std::string();
+               }();
+    }
+    const std::string kept = ReadText(biasFile);
+    halvex::sLearnedImuBiases learned;
+    std::string reason;
+    ASSERT_TRUE(halvex::ParseLearnedBiases(kept, learned, reason)) << reason << "\n" << kept;
+    // The simulated headset's biases (sim/imu_model.h); the filter had them within 0.05 mrad/s and 1 mm/s^2.
+    EXPECT_LT((learned.gyro - Eigen::Vector3d(0.0008, -0.0012, 0.0005)).norm(), 2e-4) << learned.gyro.transpose();
+    EXPECT_LT((learned.accel - Eigen::Vector3d(0.01, -0.02, 0.015)).norm(), 5e-3) << learned.accel.transpose();
+
+    {
+        sSession session = StartSession("Standard", /*controllers=*/false, {}, recording);
+        vrhost::cHost& host = *session.host;
+        EXPECT_EQ(CountLinesContaining(host.Log(), "IMU biases of an earlier session from"), 1u);
+        ASSERT_TRUE(BecameValid(host));
+        host.RunFor(1.0);
+        host.Cleanup();
+        session.server->Stop();
+        EXPECT_EQ(CountLinesContaining(host.Log(), "IMU biases not kept: the filter did not learn them"), 1u);
+    }
+    Eigen::Vector3d gyro, accel;
+    FirstFilterBiases(filterFile, gyro, accel);
+    EXPECT_LT((gyro - learned.gyro).cwiseAbs().maxCoeff(), 1e-15) << gyro.transpose();
+    EXPECT_LT((accel - learned.accel).cwiseAbs().maxCoeff(), 1e-15) << accel.transpose();
+    EXPECT_EQ(ReadText(biasFile), kept) << "a short session leaves the file as it was";
+
+    const std::string damaged = "halvex wmr imu biases 1\ngyroBias=0.001,nan,0\n";
+    {
+        std::ofstream out(biasFile, std::ios::binary | std::ios::trunc);
+        out << damaged;
+    }
+    {
+        sSession session = StartSession("Standard", /*controllers=*/false, {}, recording);
+        vrhost::cHost& host = *session.host;
+        ASSERT_TRUE(BecameValid(host));
+        host.RunFor(0.5);
+        host.Cleanup();
+        session.server->Stop();
+        EXPECT_EQ(CountLinesContaining(host.Log(), "_WMR-VRHOST00.txt' are unusable"), 1u);
+        EXPECT_EQ(CountLinesContaining(host.Log(), "IMU biases of an earlier session"), 0u);
+    }
+    FirstFilterBiases(filterFile, gyro, accel);
+    EXPECT_EQ(gyro, Eigen::Vector3d::Zero());
+    EXPECT_EQ(accel, Eigen::Vector3d::Zero());
+    EXPECT_EQ(ReadText(biasFile), damaged);
     std::filesystem::remove_all(state);
 }
 

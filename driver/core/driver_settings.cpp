@@ -34,7 +34,7 @@ void ReadWmrBiasLearningSeconds(vr::IVRSettings* settings, double& seconds) {
     if (std::isfinite(value) && value >= 0.0f)
         seconds = value;
     else
-        DriverLog("Setting wmrBiasLearningSeconds unusable (%g): %.0f s\n", static_cast<double>(value), seconds);
+        DriverLog("Setting wmrBiasLearningSeconds unusable (%g): %.0f s instead\n", static_cast<double>(value), seconds);
 }
 
 }  // namespace

@@ -281,9 +281,10 @@ std::string LineContaining(const std::vector<std::string>& lines, const std::str
     return "<none>";
 }
 
-// Three sessions of one headset in one state folder: the first learns and keeps its
+// Sessions of one headset in one state folder: the first learns and keeps its
 // biases, the second starts from them and, too short to have learned, leaves the
-// file as it was; a damaged file then means zero biases and one line saying so.
+// file as it was; a damaged file, or one learned under another IMU correction,
+// then means zero biases and one line saying so.
 TEST(Wmr, TheHeadStartsEachSessionFromTheBiasesTheLastOneLearned) {
     const std::filesystem::path state =
         std::filesystem::temp_directory_path() / ("halvex-wmr-biases-" + std::to_string(std::random_device{}()));

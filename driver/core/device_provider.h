@@ -87,6 +87,8 @@ public:
     bool mControllerBEnabled = false;
     int32_t mRigidBodyIdControllerB = 0;
     bool mRecordRawData = false;
+    // How long a WMR head must fuse before the biases its filter learned are kept.
+    double mWmrBiasLearningSeconds = 60.0;
     // These two change live (a reload request) while every thread reads them.
     std::atomic<int32_t> mDebugLevel{0};
     // Direct-path devices hand the runtime their own IMU's rate with each optical pose.

@@ -1,7 +1,9 @@
 // The driver's settings, read once per Init from the runtime's settings store.
 #include "core/device_provider.h"
+#include "core/driver_log.h"
 #include "core/host_interfaces.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -25,6 +27,16 @@ void ReadRigidBodyId(vr::IVRSettings* settings, const char* key, int32_t& id, bo
     enabled = error == vr::VRSettingsError_None && id != 0;
 }
 
+void ReadWmrBiasLearningSeconds(vr::IVRSettings* settings, double& seconds) {
+    vr::EVRSettingsError error = vr::VRSettingsError_None;
+    const float value = settings->GetFloat(kSection, "wmrBiasLearningSeconds", &error);
+    if (error != vr::VRSettingsError_None) return;
+    if (std::isfinite(value) && value >= 0.0f)
+        seconds = value;
+    else
+        DriverLog("Setting wmrBiasLearningSeconds unusable (%g): %.0f s instead\n", static_cast<double>(value), seconds);
+}
+
 }  // namespace
 
 void cHalvexDeviceProvider::ReadSettings() {
@@ -39,6 +51,7 @@ void cHalvexDeviceProvider::ReadSettings() {
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerA", mRigidBodyIdControllerA, mControllerAEnabled);
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerB", mRigidBodyIdControllerB, mControllerBEnabled);
     mRecordRawData = settings->GetBool(kSection, "recordRawData");
+    ReadWmrBiasLearningSeconds(settings, mWmrBiasLearningSeconds);
     // Read once: the devices apply their slot's calibration without a lock.
     ReadCalibrationSettings(settings);
     ReadLiveSettings();

@@ -67,6 +67,8 @@ cHalvexWmrDevice::~cHalvexWmrDevice() {
     mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
     StopImuThread();
     StopRecordThread();
+    // Never deactivated: what this session learned is kept all the same.
+    KeepLearnedBiases();
 }
 
 vr::EVRInitError cHalvexWmrDevice::Activate(uint32_t unObjectId) {
@@ -85,6 +87,7 @@ vr::EVRInitError cHalvexWmrDevice::Activate(uint32_t unObjectId) {
             halvex::properties::WriteString(hmd, vr::Prop_DriverProvidedChaperonePath_String,
                                             "{halvex}/chaperone_info.vrchap");
         }
+        LoadLearnedBiases();
         mRecording.store(mProvider->mRecordRawData);
         if (DebugLogging()) DriverLog("HalvexWmrDevice: Activate: call cHalvexWmrDevice::ThreadProc_ImuThread");
         mStopSignal.Clear();
@@ -100,6 +103,7 @@ void cHalvexWmrDevice::Deactivate() {
     mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
     StopImuThread();
     StopRecordThread();
+    KeepLearnedBiases();
 }
 
 void cHalvexWmrDevice::WakeImuThread() { mStopSignal.Raise(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "devices/fused_device.h"
+#include "devices/learned_imu_biases.h"
 #include "platform/hid.h"
 #include "wmr/headset_clock.h"
 #include "wmr/imu_link.h"
@@ -44,6 +45,16 @@ private:
                                bool recording);
     void DumpSensorReport() const;
 
+    // The biases the head's filter learned, kept per headset from one session to the
+    // next (wmr_learned_biases.cpp). Every reset starts from those of the last session.
+    void SeedNewFilter(halvex::cFusionFilter& filter) override;
+    // At Activate: where this headset's biases are kept and what a session left there.
+    void LoadLearnedBiases();
+    // Once the IMU thread is gone: what the filter learned, if it learned enough.
+    void KeepLearnedBiases();
+    // After each report, filter mutex held.
+    void NoteLearnedBiasesLocked();
+
     halvex::wmr::cWmrImuLink mImuLink;
     // Kept for the object's life: filter resets and new IMU threads keep the clock.
     halvex::wmr::cHeadsetClock mHeadsetClock;
@@ -51,4 +62,13 @@ private:
     halvex::platform::cHidStopSignal mStopSignal;
     halvex::cRecordRing<halvex::sReportRecord> mImuRawTextRing;
     uint32_t mLastReadError = 0;  // IMU thread only
+    // Set at Activate, used at Deactivate; empty: nothing to keep.
+    std::string mLearnedBiasFile;
+    // Guarded by mFilterMutex.
+    halvex::sLearnedImuBiases mStoredBiases;
+    bool mHasStoredBiases = false;
+    halvex::sLearnedImuBiases mLearnedBiases;
+    bool mHasLearnedBiases = false;
+    uint64_t mFilterCorrectionFingerprint = 0;  // of the correction in force at the filter's reset
+    double mFusionStartTime = 0.0;              // IMU time of the filter's first fused report; 0: none yet
 };

@@ -107,13 +107,21 @@ void cHalvexWmrDevice::TakeSamples_ImuThread(
         }
         if (DebugLogging()) DriverLog("sem%d index%d processed-%d: standard path", semantic, i, 1);
         if (ImuSampleIsUsable(s.linearAcceleration, s.angularVelocity, s.time)) {
-            mFusionFilter.AddImuSample(s.linearAcceleration, s.angularVelocity, s.time);
+            double accel[3] = {s.linearAcceleration[0], s.linearAcceleration[1], s.linearAcceleration[2]};
+            double gyro[3] = {s.angularVelocity[0], s.angularVelocity[1], s.angularVelocity[2]};
+            // Recorded as read: a replay applies the calibration written beside the recording likewise.
+            mCalibration.CorrectImu(accel, gyro);
+            mFusionFilter.AddImuSample(accel, gyro, s.time);
             if (DebugLogging())
                 DriverLog("sem%d index%d: add IMU sample linAcc=%lf/%lf angVel=%lf/%lf/%lf/%lf time=%lf rawTime=%lf", semantic,
                           i, s.linearAcceleration[0], s.linearAcceleration[1], s.linearAcceleration[2],
                           s.angularVelocity[0], s.angularVelocity[1], s.angularVelocity[2], s.time, s.rawTime);
         }
         if (recording) PushFilterRecord(now, halvex::FilterRow_ImuPost);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mFilterMutex);
+        NoteLearnedBiasesLocked();
     }
     SubmitFusedPoseOrInvalidate(now);
     CheckStaleness(now);

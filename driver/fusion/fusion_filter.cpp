@@ -19,6 +19,14 @@ bool cFusionFilter::IsFinite() const {
            mDelayedCovariance.allFinite() && std::isfinite(mLastImuTime) && std::isfinite(mLastOpticalTime);
 }
 
+double cFusionFilter::InitialAccelBiasVariance(const sFusionFilterParams& params) {
+    return params.initialAccelBiasVariance > 0.0 ? params.initialAccelBiasVariance : 10.0 * params.accelBiasWalk;
+}
+
+double cFusionFilter::InitialGyroBiasVariance(const sFusionFilterParams& params) {
+    return params.initialGyroBiasVariance > 0.0 ? params.initialGyroBiasVariance : 10.0 * params.gyroBiasWalk;
+}
+
 cFusionFilter::cFusionFilter(const sFusionFilterParams& params) : mParams(params) {
     mState.setZero();
     mState[FusionState_Orientation] = 1.0;
@@ -26,10 +34,8 @@ cFusionFilter::cFusionFilter(const sFusionFilterParams& params) : mParams(params
     // Position, velocity and orientation start practically unconstrained.
     mCovariance.setZero();
     for (int i = 0; i < 9; ++i) mCovariance(i, i) = 1e10;
-    const double accelBiasVariance =
-        params.initialAccelBiasVariance > 0.0 ? params.initialAccelBiasVariance : 10.0 * params.accelBiasWalk;
-    const double gyroBiasVariance =
-        params.initialGyroBiasVariance > 0.0 ? params.initialGyroBiasVariance : 10.0 * params.gyroBiasWalk;
+    const double accelBiasVariance = InitialAccelBiasVariance(params);
+    const double gyroBiasVariance = InitialGyroBiasVariance(params);
     for (int i = 9; i < 12; ++i) mCovariance(i, i) = accelBiasVariance;
     for (int i = 12; i < 15; ++i) mCovariance(i, i) = gyroBiasVariance;
     for (int i = 15; i < 18; ++i) mCovariance(i, i) = 100.0;

@@ -40,6 +40,10 @@ public:
 
     explicit cFusionFilter(const sFusionFilterParams& params);
 
+    // The variances a new filter's bias states start from.
+    static double InitialAccelBiasVariance(const sFusionFilterParams& params);
+    static double InitialGyroBiasVariance(const sFusionFilterParams& params);
+
     // False when the sample only started the clock, or was refused as not finite.
     bool AddImuSample(const double accelerometer[3], const double gyroscope[3], double time);
 

@@ -4,11 +4,9 @@
 
 #include <chrono>
 #include <cstdlib>
-
 #include <filesystem>
 #include <fstream>
 #include <random>
-
 
 namespace halvex::test {
 
@@ -21,6 +19,31 @@ void SetEnvironment(const char* name, const std::string& value) {
     setenv(name, value.c_str(), 1);
 #endif
 }
+
+namespace {
+
+// What the driver keeps between sessions (a WMR head's learned biases) must come from
+// no earlier run and from no user's own folder: every test program starts with a
+// state folder of its own, which a test may point elsewhere again.
+struct sFreshStateFolder {
+    sFreshStateFolder()
+        : folder(std::filesystem::temp_directory_path() /
+                 ("halvex-test-state-" + std::to_string(std::random_device{}()))) {
+#if defined(_WIN32)
+        SetEnvironment("LOCALAPPDATA", folder.string());
+#else
+        SetEnvironment("XDG_STATE_HOME", folder.string());
+#endif
+    }
+    ~sFreshStateFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::filesystem::path folder;
+};
+const sFreshStateFolder gFreshStateFolder;
+
+}  // namespace
 
 bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

@@ -3,8 +3,13 @@
 // Linux a private hidraw tree; Windows offers no simulated interface, so there the
 // driver meets the "no interface" case), and a mocap server in-process.
 #include "devices/halvex_device.h"
+#include "devices/learned_imu_biases.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/known_folders.h"
+#include "recording/device_calibration.h"
+#include "recording_files.h"
+#include "replay_tool.h"
 #include "scenario_session.h"
 #include "test_support.h"
 #include "vrhost/host/server_driver_host.h"
@@ -16,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 namespace {
 
@@ -235,6 +241,145 @@ TEST(Wmr, RecordingWritesRawFilterAndReportFiles) {
     ASSERT_GT(reports.size(), 200u);
     EXPECT_EQ(reports[0].rfind("dataName,id, temperature_0, temperature_1,", 0), 0u);
     for (size_t i = 1; i < reports.size(); ++i) ASSERT_EQ(reports[i].rfind("SensorReport,1, ", 0), 0u) << reports[i];
+    std::filesystem::remove_all(state);
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The gyroscope and accelerometer biases the head's filter started from: its first recorded row.
+void FirstFilterBiases(const std::filesystem::path& filterFile, Eigen::Vector3d& gyro, Eigen::Vector3d& accel) {
+    std::ifstream in(filterFile, std::ios::binary);
+    std::vector<halvex::replay::sFilterRow> rows;
+    halvex::replay::sInputError error;
+    ASSERT_TRUE(halvex::replay::ReadFilterFile(in, rows, error)) << filterFile << ":" << error.line << ": " << error.reason;
+    ASSERT_FALSE(rows.empty());
+    const double* state = rows.front().record.state;
+    accel = Eigen::Vector3d(state[10], state[11], state[12]);
+    gyro = Eigen::Vector3d(state[13], state[14], state[15]);
+}
+
+// One session of the fused head: until its pose is valid, then `seconds` more. The driver's log.
+std::vector<std::string> RunHeadSession(double seconds, const std::vector<sSetting>& settings) {
+    sSession session = StartSession("Standard", /*controllers=*/false, {}, settings);
+    vrhost::cHost& host = *session.host;
+    const bool valid = BecameValid(host);
+    EXPECT_TRUE(valid);
+    if (valid) host.RunFor(seconds);
+    host.Cleanup();
+    session.server->Stop();
+    return host.Log();
+}
+
+std::string LineContaining(const std::vector<std::string>& lines, const std::string& text) {
+    for (const std::string& line : lines)
+        if (line.find(text) != std::string::npos) return line;
+    return "<none>";
+}
+
+// Sessions of one headset in one state folder: the first learns and keeps its
+// biases, the second starts from them and, too short to have learned, leaves the
+// file as it was; a damaged file, or one learned under another IMU correction,
+// then means zero biases and one line saying so.
+TEST(Wmr, TheHeadStartsEachSessionFromTheBiasesTheLastOneLearned) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("halvex-wmr-biases-" + std::to_string(std::random_device{}()));
+    SetEnvironment("XDG_STATE_HOME", state.string());
+    const std::filesystem::path biasFile =
+        std::filesystem::u8path(halvex::platform::DriverStateFolder()) / "wmr_imu_biases_WMR-VRHOST00.txt";
+    const std::filesystem::path filterFile =
+        std::filesystem::u8path(halvex::platform::RecordingLogFolder()) / "device1_filter.csv";
+    const std::vector<sSetting> recording = {BoolSetting("recordRawData", true)};
+
+    // A learning time a test can wait for; the bias variances must still have settled.
+    auto log = RunHeadSession(16.0, {IntSetting("wmrBiasLearningSeconds", 8)});
+    EXPECT_EQ(CountLinesContaining(log, "no IMU biases kept for headset WMR-VRHOST00 yet"), 1u);
+    ASSERT_EQ(CountLinesContaining(log, "IMU biases kept in"), 1u) << LineContaining(log, "IMU biases not kept");
+    const std::string kept = ReadText(biasFile);
+    halvex::sLearnedImuBiases learned;
+    std::string reason;
+    ASSERT_TRUE(halvex::ParseLearnedBiases(kept, learned, reason)) << reason << "\n" << kept;
+    // The simulated headset's biases (sim/imu_model.h); the filter had them within 0.05 mrad/s and 1 mm/s^2.
+    EXPECT_LT((learned.gyro - Eigen::Vector3d(0.0008, -0.0012, 0.0005)).norm(), 2e-4) << learned.gyro.transpose();
+    EXPECT_LT((learned.accel - Eigen::Vector3d(0.01, -0.02, 0.015)).norm(), 5e-3) << learned.accel.transpose();
+
+    log = RunHeadSession(1.0, recording);
+    EXPECT_EQ(CountLinesContaining(log, "IMU biases of an earlier session from"), 1u);
+    EXPECT_EQ(CountLinesContaining(log, "IMU biases not kept: the filter did not learn them"), 1u);
+    Eigen::Vector3d gyro, accel;
+    FirstFilterBiases(filterFile, gyro, accel);
+    EXPECT_LT((gyro - learned.gyro).cwiseAbs().maxCoeff(), 1e-15) << gyro.transpose();
+    EXPECT_LT((accel - learned.accel).cwiseAbs().maxCoeff(), 1e-15) << accel.transpose();
+    EXPECT_EQ(ReadText(biasFile), kept) << "a short session leaves the file as it was";
+
+    const std::string damaged = "halvex wmr imu biases 1\ngyroBias=0.001,nan,0\n";
+    {
+        std::ofstream out(biasFile, std::ios::binary | std::ios::trunc);
+        out << damaged;
+    }
+    log = RunHeadSession(0.5, recording);
+    EXPECT_EQ(CountLinesContaining(log, "_WMR-VRHOST00.txt' are unusable"), 1u);
+    EXPECT_EQ(CountLinesContaining(log, "IMU biases of an earlier session"), 0u);
+    FirstFilterBiases(filterFile, gyro, accel);
+    EXPECT_EQ(gyro, Eigen::Vector3d::Zero());
+    EXPECT_EQ(accel, Eigen::Vector3d::Zero());
+    EXPECT_EQ(ReadText(biasFile), damaged);
+
+    // Biases of uncorrected samples do not hold for corrected ones.
+    {
+        std::ofstream out(biasFile, std::ios::binary | std::ios::trunc);
+        out << kept;
+    }
+    auto calibrated = recording;
+    calibrated.push_back(StringSetting("calibrationHeadGyroBias", "0.0005,0,0"));
+    log = RunHeadSession(0.5, calibrated);
+    EXPECT_EQ(CountLinesContaining(log, "were learned under another IMU correction"), 1u);
+    FirstFilterBiases(filterFile, gyro, accel);
+    EXPECT_EQ(gyro, Eigen::Vector3d::Zero());
+    std::filesystem::remove_all(state);
+}
+
+// An IMU correction in the head's calibration and biases an earlier session learned
+// under it: the device applies both, and the recording replays to its own rows.
+TEST(Wmr, ARecordingWithAnImuCorrectionAndLearnedBiasesReplaysToTheDevicesRows) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("halvex-wmr-corrected-" + std::to_string(std::random_device{}()));
+    SetEnvironment("XDG_STATE_HOME", state.string());
+    const std::string gyroCorrection = "1.002,0.001,0,0,0.999,0,0,-0.001,1";
+    const std::string accelBias = "0.01,-0.02,0.005";
+    halvex::sDeviceCalibration calibration;
+    std::string reason;
+    ASSERT_TRUE(halvex::ParseCalibrationField("GyroCorrection", gyroCorrection, calibration, reason)) << reason;
+    ASSERT_TRUE(halvex::ParseCalibrationField("AccelBias", accelBias, calibration, reason)) << reason;
+    halvex::sLearnedImuBiases learned;
+    learned.gyro = {0.0003, -0.0004, 0.0002};
+    learned.accel = {0.004, 0.003, -0.002};
+    learned.correctionFingerprint = halvex::ImuCorrectionFingerprint(calibration);
+    const std::string stateFolder = halvex::platform::DriverStateFolder();
+    ASSERT_TRUE(halvex::platform::CreateDirectories(stateFolder));
+    ASSERT_TRUE(halvex::platform::WriteFileAtomically(stateFolder + "wmr_imu_biases_WMR-VRHOST00.txt",
+                                                      halvex::FormatLearnedBiases(learned), reason))
+        << reason;
+
+    const auto log = RunHeadSession(2.0, {BoolSetting("recordRawData", true),
+                                          StringSetting("calibrationHeadGyroCorrection", gyroCorrection),
+                                          StringSetting("calibrationHeadAccelBias", accelBias)});
+    EXPECT_EQ(CountLinesContaining(log, "IMU biases of an earlier session from"), 1u);
+    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
+    Eigen::Vector3d gyro, accel;
+    FirstFilterBiases(folder / "device1_filter.csv", gyro, accel);
+    EXPECT_EQ(gyro, learned.gyro);
+    std::ostringstream messages;
+    const int status = halvex::replay::RunHalvexReplay({(folder / "device1_rawdata.csv").u8string(), "--compare",
+                                                        (folder / "device1_filter.csv").u8string(), "--out",
+                                                        (state / "replayed.csv").u8string()},
+                                                       messages);
+    EXPECT_EQ(status, 0) << messages.str();
+    EXPECT_NE(messages.str().find("applying the calibration in"), std::string::npos) << messages.str();
     std::filesystem::remove_all(state);
 }
 

@@ -198,7 +198,9 @@ private:
 
     void Reset(double now, long line, const char* reason) {
         mFilter = cFusionFilter(mOptions.params);
-        if (mOptions.calibration.ImuIsIdentity())
+        // A calibration takes its biases off every sample: a Lighthouse filter then starts from zero,
+        // a WMR one still from the biases it learned in an earlier session (under that calibration).
+        if (mOptions.calibration.ImuIsIdentity() || mOptions.device == eReplayDevice::Wmr)
             mFilter.SeedBiases(mOptions.accelBiasSeed, mOptions.gyroBiasSeed);
         else
             mFilter.SeedBiases(Eigen::Vector3d::Zero(), Eigen::Vector3d::Zero());

@@ -14,13 +14,17 @@ std::string StateHomeFolder() {
     return {};
 }
 
-}  // namespace
-
-std::string RecordingLogFolder() {
+std::string DriverFolderIn(const char* leaf) {
     std::string base = StateHomeFolder();
     if (base.empty()) return {};
     if (base.back() == '/') base.pop_back();
-    return base + "/Halvex/OpenVR Driver/Logs/";
+    return base + "/Halvex/OpenVR Driver/" + leaf + "/";
 }
+
+}  // namespace
+
+std::string RecordingLogFolder() { return DriverFolderIn("Logs"); }
+
+std::string DriverStateFolder() { return DriverFolderIn("State"); }
 
 }  // namespace halvex::platform

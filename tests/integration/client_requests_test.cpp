@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,22 @@ nlohmann::json Ask(vr::IVRDebug& debug, vr::TrackedDeviceIndex_t device, const c
     return nlohmann::json::parse(buffer.data(), nullptr, false);
 }
 
+// A 60 Hz server streaming `pose` for each of `ids`, the driver told where it is; null when it cannot start.
+std::unique_ptr<tessaly::server::cMocapServer> StartStillServer(const tessaly::server::sRigidBodyPose& pose,
+                                                                std::initializer_list<int> ids) {
+    tessaly::server::sMocapServerConfig config;
+    config.frameRateHz = 60.0;
+    auto server = std::make_unique<tessaly::server::cMocapServer>(config);
+    std::string error;
+    if (!server->Start(&error)) {
+        ADD_FAILURE() << error;
+        return nullptr;
+    }
+    for (int id : ids) server->SetRigidBody(id, pose);
+    halvex::test::SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
+    return server;
+}
+
 struct sClientSession {
     sClientSession() { system = vr::VR_Init(&error, vr::VRApplication_Background); }
     ~sClientSession() {
@@ -57,15 +75,10 @@ TEST(ClientRequests, AClientReadsValidPosesAndTheDriverAnswersItsRequests) {
     WriteText(settingsFile, R"({"driver_halvex": {"tessalyRigidBodyIdHead": 3, "tessalyRigidBodyIdControllerA": 8,
         "tessalyRigidBodyIdControllerB": 9, "trackingType": "HalvexOnly"}})");
 
-    tessaly::server::sMocapServerConfig config;
-    config.frameRateHz = 60.0;
-    tessaly::server::cMocapServer server(config);
-    std::string error;
-    ASSERT_TRUE(server.Start(&error)) << error;
     tessaly::server::sRigidBodyPose pose;
     pose.position[1] = 1.6f;
-    for (int id : {3, 8, 9}) server.SetRigidBody(id, pose);
-    halvex::test::SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server.DiscoveryEntry());
+    const auto server = StartStillServer(pose, {3, 8, 9});
+    ASSERT_NE(server, nullptr);
 
     cHostedRuntime runtime(settingsFile, {});
     ASSERT_TRUE(runtime.Start());
@@ -181,18 +194,13 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
     const std::filesystem::path settingsFile = state.Root() / "vrhost.vrsettings";
     WriteText(settingsFile, R"({"driver_halvex": {"tessalyRigidBodyIdHead": 3, "tessalyRigidBodyIdControllerA": 8,
         "trackingType": "HalvexOnly"}})");
-    tessaly::server::sMocapServerConfig config;
-    config.frameRateHz = 60.0;
-    tessaly::server::cMocapServer server(config);
-    std::string error;
-    ASSERT_TRUE(server.Start(&error)) << error;
     tessaly::server::sRigidBodyPose pose;
     pose.position[1] = 1.6f;
     // Turned, so that the rigid body's offset does not lie along a world axis.
     pose.orientation[0] = 0.2f;
     pose.orientation[3] = std::sqrt(1.0f - 0.04f);
-    for (int id : {3, 8}) server.SetRigidBody(id, pose);
-    halvex::test::SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server.DiscoveryEntry());
+    const auto server = StartStillServer(pose, {3, 8});
+    ASSERT_NE(server, nullptr);
 
     cHostedRuntime runtime(settingsFile, {});
     ASSERT_TRUE(runtime.Start());
@@ -270,13 +278,14 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
     ASSERT_TRUE(started["folder"].is_string()) << started.dump();
     const std::filesystem::path folder = std::filesystem::u8path(started["folder"].get<std::string>());
     EXPECT_TRUE(folder.is_absolute());
-    EXPECT_TRUE(std::filesystem::equivalent(folder, logs)) << folder;
+    // The files come with the recording thread, perhaps after the answer: named, not yet there.
+    EXPECT_EQ(folder.lexically_normal(), (logs / "").lexically_normal());
     ASSERT_EQ(started["devices"].size(), 2u);
     for (const nlohmann::json& device : started["devices"]) {
         ASSERT_TRUE(device["rawDataFile"].is_string()) << started.dump();
         const std::filesystem::path raw = std::filesystem::u8path(device["rawDataFile"].get<std::string>());
         EXPECT_TRUE(raw.is_absolute());
-        EXPECT_TRUE(std::filesystem::equivalent(raw.parent_path(), logs));
+        EXPECT_EQ(raw.parent_path().lexically_normal(), logs.lexically_normal());
         const std::string name = raw.filename().string();
         ASSERT_GT(name.size(), 12u);
         ASSERT_EQ(name.substr(name.size() - 12), "_rawdata.csv");
@@ -287,8 +296,9 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
             << raw;
         halvex::sDeviceCalibration written;
         long line = 0;
-        ASSERT_TRUE(halvex::ParseCalibrationFile(halvex::test::ReadText(calibrationFile), written, line, error))
-            << line << ": " << error;
+        std::string reason;
+        ASSERT_TRUE(halvex::ParseCalibrationFile(halvex::test::ReadText(calibrationFile), written, line, reason))
+            << line << ": " << reason;
         EXPECT_NEAR(written.rigidBodyInDevice.translation().z(), device["role"] == "head" ? 0.050 : 0.0, 1e-12);
     }
     EXPECT_EQ(Ask(*debug, head, "halvex/1 record stop")["ok"], true);

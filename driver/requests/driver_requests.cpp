@@ -35,6 +35,14 @@ void AddAge(cJsonObject& object, const char* key, double time, double now) {
         object.Null(key);
 }
 
+// A path, null when there is none.
+void AddPath(cJsonObject& object, const char* key, const std::string& path) {
+    if (path.empty())
+        object.Null(key);
+    else
+        object.Text(key, path);
+}
+
 cJsonObject AnswerHead(const char* verb) {
     cJsonObject answer;
     answer.Text("protocol", halvex::requests::kProtocolName);
@@ -148,13 +156,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
                 entry.Text("role", role.name);
                 entry.Bool("ok", done);
                 if (!done) entry.Text("error", why);
-                if (done && on) {
-                    const std::string rawDataFile = device->RawDataFile();
-                    if (rawDataFile.empty())
-                        entry.Null("rawDataFile");
-                    else
-                        entry.Text("rawDataFile", rawDataFile);
-                }
+                if (done && on) AddPath(entry, "rawDataFile", device->RawDataFile());
                 devices.push_back(entry.Finish());
                 if (!done && allDone) firstFailure = std::string(role.name) + ": " + why;
                 allDone = allDone && done;
@@ -166,13 +168,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
             answer.Bool("ok", allDone);
             answer.Text("request", on ? "record start" : "record stop");
             if (!allDone) answer.Text("error", firstFailure);
-            if (on) {
-                const std::string folder = halvex::platform::RecordingLogFolder();
-                if (folder.empty())
-                    answer.Null("folder");
-                else
-                    answer.Text("folder", folder);
-            }
+            if (on) AddPath(answer, "folder", halvex::platform::RecordingLogFolder());
             answer.Raw("devices", halvex::requests::JsonArray(devices.data(), devices.size()));
             return answer.Finish();
         }

@@ -35,6 +35,12 @@ void AddAge(cJsonObject& object, const char* key, double time, double now) {
         object.Null(key);
 }
 
+// 0 for a device that follows no rigid body.
+int32_t RigidBodyIdOf(const cIHalvexDevice& device) {
+    const int32_t id = device.GetRigidBodyId();
+    return id == kRigidBodyNone ? 0 : id;
+}
+
 // A path, null when there is none.
 void AddPath(cJsonObject& object, const char* key, const std::string& path) {
     if (path.empty())
@@ -89,7 +95,7 @@ std::string cHalvexDeviceProvider::StatusAnswer() const {
         cJsonObject entry;
         entry.Text("role", role.name);
         entry.Text("serial", device->GetSerialNumber());
-        entry.Int("rigidBodyId", device->GetRigidBodyId() == kRigidBodyNone ? 0 : device->GetRigidBodyId());
+        entry.Int("rigidBodyId", RigidBodyIdOf(*device));
         entry.Bool("active", status.active);
         entry.Bool("valid", status.poseValid);
         entry.Text("mode", status.fused ? "fused" : "direct");
@@ -124,6 +130,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
         case eRequestKind::Status: return StatusAnswer();
         case eRequestKind::Reload: {
             if (!ReadLiveSettings()) return halvex::requests::ErrorAnswer(parsed.verb, "no settings store");
+            ReloadRigidBodyIds();
             DriverLog("Settings reloaded: debugLevel %d, predictDirectPoses %s", mDebugLevel.load(),
                       mPredictDirectPoses.load() ? "true" : "false");
             std::vector<std::string> devices;
@@ -132,6 +139,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
                 if (!device) continue;
                 cJsonObject entry;
                 entry.Text("role", role.name);
+                entry.Int("rigidBodyId", RigidBodyIdOf(*device));
                 entry.Raw("calibration", halvex::requests::CalibrationJson(device->Calibration()));
                 devices.push_back(entry.Finish());
             }

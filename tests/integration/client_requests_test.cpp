@@ -69,6 +69,30 @@ struct sClientSession {
     vr::IVRSystem* system = nullptr;
 };
 
+// vrhost started until the driver's head tracks, and a client of it: its system and debug
+// interfaces and the head's index.
+struct sTrackingRuntime {
+    explicit sTrackingRuntime(const std::filesystem::path& settingsFile) : runtime(settingsFile, {}) {}
+    bool Start() {
+        if (!runtime.Start()) return false;
+        if (!runtime.RunUntil([&] { return runtime.HeadPoseValid(); }, 15.0)) {
+            ADD_FAILURE() << runtime.Log();
+            return false;
+        }
+        session = std::make_unique<sClientSession>();
+        if (!(system = session->system)) return false;
+        vr::EVRInitError error = vr::VRInitError_None;
+        debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &error));
+        head = IndexOf(*system, "halvex-head");
+        return debug && head != vr::k_unTrackedDeviceIndexInvalid;
+    }
+    cHostedRuntime runtime;
+    std::unique_ptr<sClientSession> session;  // ends before the runtime
+    vr::IVRSystem* system = nullptr;
+    vr::IVRDebug* debug = nullptr;
+    vr::TrackedDeviceIndex_t head = vr::k_unTrackedDeviceIndexInvalid;
+};
+
 TEST(ClientRequests, AClientReadsValidPosesAndTheDriverAnswersItsRequests) {
     cPrivateStateFolder state;
     const std::filesystem::path settingsFile = state.Root() / "vrhost.vrsettings";
@@ -202,24 +226,16 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
     const auto server = StartStillServer(pose, {3, 8});
     ASSERT_NE(server, nullptr);
 
-    cHostedRuntime runtime(settingsFile, {});
-    ASSERT_TRUE(runtime.Start());
-    ASSERT_TRUE(runtime.RunUntil([&] { return runtime.HeadPoseValid(); }, 15.0)) << runtime.Log();
-    sClientSession session;
-    ASSERT_NE(session.system, nullptr);
-    vr::EVRInitError interfaceError = vr::VRInitError_None;
-    auto* debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &interfaceError));
-    ASSERT_NE(debug, nullptr);
-    const vr::TrackedDeviceIndex_t head = IndexOf(*session.system, "halvex-head");
-    ASSERT_NE(head, vr::k_unTrackedDeviceIndexInvalid);
+    sTrackingRuntime tracking(settingsFile);
+    ASSERT_TRUE(tracking.Start());
 
     // Waits for the head to settle (the direct path's velocity after a jump fades in a frame).
     const auto settledHead = [&] {
-        sHeadPose previous = ReadHeadPose(*session.system, head);
+        sHeadPose previous = ReadHeadPose(*tracking.system, tracking.head);
         sHeadPose now = previous;
-        EXPECT_TRUE(runtime.RunUntil(
+        EXPECT_TRUE(tracking.runtime.RunUntil(
             [&] {
-                now = ReadHeadPose(*session.system, head);
+                now = ReadHeadPose(*tracking.system, tracking.head);
                 const bool same = (now.position - previous.position).norm() < 1e-5 &&
                                   Degrees(now.orientation, previous.orientation) < 1e-3;
                 previous = now;
@@ -232,12 +248,12 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
         vr::EVRSettingsError settingsError = vr::VRSettingsError_None;
         vr::VRSettings()->SetString("driver_halvex", "calibrationHeadRigidBodyInDevice", rigidBody, &settingsError);
         EXPECT_EQ(settingsError, vr::VRSettingsError_None);
-        const nlohmann::json answer = Ask(*debug, head, "halvex/1 reload");
+        const nlohmann::json answer = Ask(*tracking.debug, tracking.head, "halvex/1 reload");
         EXPECT_EQ(answer["ok"], true) << answer.dump();
         return answer;
     };
 
-    nlohmann::json status = Ask(*debug, head, "halvex/1 status");
+    nlohmann::json status = Ask(*tracking.debug, tracking.head, "halvex/1 status");
     ASSERT_EQ(status["devices"].size(), 2u) << status.dump();
     EXPECT_EQ(status["devices"][0]["calibration"]["identity"], true);
     EXPECT_EQ(status["devices"][0]["calibration"]["translationMm"], nlohmann::json::array({0, 0, 0}));
@@ -251,28 +267,31 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
     EXPECT_NEAR(reloaded["devices"][0]["calibration"]["rotationDeg"][2].get<double>(), 10.0, 1e-6);
     EXPECT_NEAR(reloaded["devices"][0]["calibration"]["translationMm"][1].get<double>(), 100.0, 1e-6);
     EXPECT_EQ(reloaded["devices"][1]["calibration"]["identity"], true) << "controller A has none";
-    ASSERT_TRUE(runtime.RunUntil(
-        [&] { return (ReadHeadPose(*session.system, head).position - uncalibrated.position).norm() > 0.05; }, 5.0));
+    ASSERT_TRUE(tracking.runtime.RunUntil(
+        [&] { return (ReadHeadPose(*tracking.system, tracking.head).position - uncalibrated.position).norm() > 0.05; },
+        5.0));
     const sHeadPose calibrated = settledHead();
     EXPECT_NEAR((calibrated.position - uncalibrated.position).norm(), 0.100, 0.002);
     EXPECT_NEAR(Degrees(calibrated.orientation, uncalibrated.orientation), 10.0, 0.1);
-    status = Ask(*debug, head, "halvex/1 status");
+    status = Ask(*tracking.debug, tracking.head, "halvex/1 status");
     EXPECT_NEAR(status["devices"][0]["calibration"]["rotationDeg"][2].get<double>(), 10.0, 1e-6);
     EXPECT_EQ(status["devices"][0]["calibration"]["opticalTimeOffsetMs"], 0);
 
     // A malformed value: one log line, and the head back on the identity.
     const nlohmann::json malformed = reload("0,0,10,0,100");
     EXPECT_EQ(malformed["devices"][0]["calibration"]["identity"], true) << malformed.dump();
-    EXPECT_EQ(CountLines(runtime.Log(), "Setting calibrationHeadRigidBodyInDevice unusable"), 1u) << runtime.Log();
-    ASSERT_TRUE(runtime.RunUntil(
-        [&] { return (ReadHeadPose(*session.system, head).position - uncalibrated.position).norm() < 0.05; }, 5.0));
+    EXPECT_EQ(CountLines(tracking.runtime.Log(), "Setting calibrationHeadRigidBodyInDevice unusable"), 1u)
+        << tracking.runtime.Log();
+    ASSERT_TRUE(tracking.runtime.RunUntil(
+        [&] { return (ReadHeadPose(*tracking.system, tracking.head).position - uncalibrated.position).norm() < 0.05; },
+        5.0));
     const sHeadPose identity = settledHead();
     EXPECT_LT((identity.position - uncalibrated.position).norm(), 1e-4);
     EXPECT_LT(Degrees(identity.orientation, uncalibrated.orientation), 0.01);
 
     // A live recording: its folder, each device's raw data file, and the calibration in force beside it.
     reload("0,0,0,0,0,50");
-    const nlohmann::json started = Ask(*debug, head, "halvex/1 record start");
+    const nlohmann::json started = Ask(*tracking.debug, tracking.head, "halvex/1 record start");
     ASSERT_EQ(started["ok"], true) << started.dump();
     const std::filesystem::path logs = state.Root() / "Halvex" / "OpenVR Driver" / "Logs";
     ASSERT_TRUE(started["folder"].is_string()) << started.dump();
@@ -291,7 +310,7 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
         ASSERT_EQ(name.substr(name.size() - 12), "_rawdata.csv");
         const std::filesystem::path calibrationFile =
             raw.parent_path() / (name.substr(0, name.size() - 12) + "_calibration.txt");
-        ASSERT_TRUE(runtime.RunUntil(
+        ASSERT_TRUE(tracking.runtime.RunUntil(
             [&] { return std::filesystem::exists(raw) && std::filesystem::exists(calibrationFile); }, 5.0))
             << raw;
         halvex::sDeviceCalibration written;
@@ -301,8 +320,8 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
             << line << ": " << reason;
         EXPECT_NEAR(written.rigidBodyInDevice.translation().z(), device["role"] == "head" ? 0.050 : 0.0, 1e-12);
     }
-    EXPECT_EQ(Ask(*debug, head, "halvex/1 record stop")["ok"], true);
-    runtime.Stop();
+    EXPECT_EQ(Ask(*tracking.debug, tracking.head, "halvex/1 record stop")["ok"], true);
+    tracking.runtime.Stop();
 }
 
 TEST(ClientRequests, AReloadedRigidBodyIdIsSubscribedAndFollowedWithoutARestart) {
@@ -317,42 +336,35 @@ TEST(ClientRequests, AReloadedRigidBodyIdIsSubscribedAndFollowedWithoutARestart)
     pose.position[0] = 1.0f;
     server->SetRigidBody(4, pose);
 
-    cHostedRuntime runtime(settingsFile, {});
-    ASSERT_TRUE(runtime.Start());
-    ASSERT_TRUE(runtime.RunUntil([&] { return runtime.HeadPoseValid(); }, 15.0)) << runtime.Log();
-    sClientSession session;
-    ASSERT_NE(session.system, nullptr);
-    vr::EVRInitError interfaceError = vr::VRInitError_None;
-    auto* debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &interfaceError));
-    ASSERT_NE(debug, nullptr);
-    const vr::TrackedDeviceIndex_t head = IndexOf(*session.system, "halvex-head");
-    ASSERT_NE(head, vr::k_unTrackedDeviceIndexInvalid);
-    const Eigen::Vector3d before = ReadHeadPose(*session.system, head).position;
+    sTrackingRuntime tracking(settingsFile);
+    ASSERT_TRUE(tracking.Start());
+    const Eigen::Vector3d before = ReadHeadPose(*tracking.system, tracking.head).position;
 
     vr::EVRSettingsError settingsError = vr::VRSettingsError_None;
     vr::VRSettings()->SetInt32("driver_halvex", "tessalyRigidBodyIdHead", 4, &settingsError);
     vr::VRSettings()->SetInt32("driver_halvex", "tessalyRigidBodyIdControllerA", 8, &settingsError);
     ASSERT_EQ(settingsError, vr::VRSettingsError_None);
-    const nlohmann::json reloaded = Ask(*debug, head, "halvex/1 reload");
+    const nlohmann::json reloaded = Ask(*tracking.debug, tracking.head, "halvex/1 reload");
     ASSERT_EQ(reloaded["devices"].size(), 1u) << "a slot is enabled only by a restart: " << reloaded.dump();
     EXPECT_EQ(reloaded["devices"][0]["rigidBodyId"], 4);
-    EXPECT_EQ(CountLines(runtime.Log(), "tessalyRigidBodyIdControllerA: enabling the slot halvex-controller-a takes a restart"),
+    EXPECT_EQ(CountLines(tracking.runtime.Log(),
+                         "tessalyRigidBodyIdControllerA: enabling the slot halvex-controller-a takes a restart"),
               1u)
-        << runtime.Log();
+        << tracking.runtime.Log();
     // The new body reaches the driver only once the watchdog has subscribed it.
-    ASSERT_TRUE(runtime.RunUntil(
+    ASSERT_TRUE(tracking.runtime.RunUntil(
         [&] {
             vr::TrackedDevicePose_t poses[vr::k_unMaxTrackedDeviceCount];
-            session.system->GetDeviceToAbsoluteTrackingPose(vr::TrackingUniverseStanding, 0.0f, poses,
+            tracking.system->GetDeviceToAbsoluteTrackingPose(vr::TrackingUniverseStanding, 0.0f, poses,
                                                              vr::k_unMaxTrackedDeviceCount);
-            return poses[head].bPoseIsValid &&
-                   std::fabs((ReadHeadPose(*session.system, head).position - before).norm() - 1.0) < 0.01;
+            return poses[tracking.head].bPoseIsValid &&
+                   std::fabs((ReadHeadPose(*tracking.system, tracking.head).position - before).norm() - 1.0) < 0.01;
         },
         10.0))
-        << runtime.Log();
-    EXPECT_EQ(CountLines(runtime.Log(), "Rigid body IDs reloaded: subscribing anew"), 1u);
-    EXPECT_EQ(Ask(*debug, head, "halvex/1 status")["devices"][0]["rigidBodyId"], 4);
-    runtime.Stop();
+        << tracking.runtime.Log();
+    EXPECT_EQ(CountLines(tracking.runtime.Log(), "Rigid body IDs reloaded: subscribing anew"), 1u);
+    EXPECT_EQ(Ask(*tracking.debug, tracking.head, "halvex/1 status")["devices"][0]["rigidBodyId"], 4);
+    tracking.runtime.Stop();
 }
 
 TEST(ClientRequests, TheRuntimePathIsTheStateFolder) {

@@ -40,7 +40,8 @@ public:
     double DriverTimeNow() const;
 
     void ReadSettings();
-    // The settings that may change while the devices run; false when the store is missing.
+    // The settings that may change while the devices run (debugLevel, predictDirectPoses,
+    // each slot's calibration, handed to its device); false when the store is missing.
     bool ReadLiveSettings();
 
     // A client's request through a device's DebugRequest, answered as JSON.
@@ -57,6 +58,8 @@ public:
     void StopStreaming();
     bool ConnectTessaly(sTessalyClientConnectParams& params);
     bool SubscribeRigidBody(int32_t id);
+    // Clears the server's subscriptions, then subscribes each device's rigid body.
+    void SubscribeRigidBodies(TessalyClient* client);
     void TeardownClient();
     // False (and nothing marked running) when the library could not start one.
     bool StartDiscovery();
@@ -81,11 +84,18 @@ public:
     std::string mLocalAddress;
     TrackingType mTrackingType = TrackingType_Standard;
     bool mHeadEnabled = false;
-    int32_t mRigidBodyIdHead = 0;
+    // The IDs change on a reload (runtime's thread) while the discovery and watchdog
+    // threads subscribe them.
+    std::atomic<int32_t> mRigidBodyIdHead{0};
     bool mControllerAEnabled = false;
-    int32_t mRigidBodyIdControllerA = 0;
+    std::atomic<int32_t> mRigidBodyIdControllerA{0};
     bool mControllerBEnabled = false;
-    int32_t mRigidBodyIdControllerB = 0;
+    std::atomic<int32_t> mRigidBodyIdControllerB{0};
+    // Raised by a reload that changed an ID: the watchdog subscribes the IDs anew.
+    std::atomic<bool> mResubscribe{false};
+    // A reload's rigid body IDs: a changed ID of a slot with a device is followed at
+    // once and subscribed by the watchdog; enabling or disabling a slot takes a restart.
+    void ReloadRigidBodyIds();
     bool mRecordRawData = false;
     // How long a WMR head must fuse before the biases its filter learned are kept.
     double mWmrBiasLearningSeconds = 60.0;
@@ -93,8 +103,10 @@ public:
     std::atomic<int32_t> mDebugLevel{0};
     // Direct-path devices hand the runtime their own IMU's rate with each optical pose.
     std::atomic<bool> mPredictDirectPoses{false};
-    // Per slot (eSemantic): the calibration the devices apply; the identity by default.
+    // Per slot (eSemantic): the calibration from the settings, the identity by default;
+    // runtime's thread only. Each device holds its own copy, replaced on a reload.
     halvex::sDeviceCalibration mCalibrations[3];
+    cIHalvexDevice* SlotDevice(eSemantic slot) const;
     void ReadCalibrationSettings(vr::IVRSettings* settings);
     // The client, the discovery handle and the frame time are shared by the
     // discovery, frame and watchdog threads: atomic, so no access is a data race.

@@ -1,4 +1,4 @@
-// The driver's settings, read once per Init from the runtime's settings store.
+// The driver's settings, read at Init from the runtime's settings store; the live ones again on a reload.
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "core/host_interfaces.h"
@@ -21,10 +21,11 @@ std::string ReadStringSetting(vr::IVRSettings* settings, const char* key) {
 }
 
 // The slot is enabled only when the read succeeded and the ID is not 0.
-void ReadRigidBodyId(vr::IVRSettings* settings, const char* key, int32_t& id, bool& enabled) {
+void ReadRigidBodyId(vr::IVRSettings* settings, const char* key, std::atomic<int32_t>& id, bool& enabled) {
     vr::EVRSettingsError error = vr::VRSettingsError_None;
-    id = settings->GetInt32(kSection, key, &error);
-    enabled = error == vr::VRSettingsError_None && id != 0;
+    const int32_t value = settings->GetInt32(kSection, key, &error);
+    id.store(value);
+    enabled = error == vr::VRSettingsError_None && value != 0;
 }
 
 void ReadWmrBiasLearningSeconds(vr::IVRSettings* settings, double& seconds) {
@@ -52,8 +53,6 @@ void cHalvexDeviceProvider::ReadSettings() {
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerB", mRigidBodyIdControllerB, mControllerBEnabled);
     mRecordRawData = settings->GetBool(kSection, "recordRawData");
     ReadWmrBiasLearningSeconds(settings, mWmrBiasLearningSeconds);
-    // Read once: the devices apply their slot's calibration without a lock.
-    ReadCalibrationSettings(settings);
     ReadLiveSettings();
 }
 
@@ -67,5 +66,10 @@ bool cHalvexDeviceProvider::ReadLiveSettings() {
     error = vr::VRSettingsError_None;
     const bool predict = settings->GetBool(kSection, "predictDirectPoses", &error);
     mPredictDirectPoses = error == vr::VRSettingsError_None && predict;
+
+    ReadCalibrationSettings(settings);
+    for (const eSemantic slot : {Hmd, ControllerA, ControllerB}) {
+        if (cIHalvexDevice* device = SlotDevice(slot)) device->SetCalibration(mCalibrations[slot]);
+    }
     return true;
 }

@@ -53,7 +53,7 @@ void cHalvexWmrDevice::LoadLearnedBiases() {
         return;
     }
     mLearnedBiasFile = folder + halvex::LearnedBiasFileName(serial);
-    const uint64_t fingerprint = halvex::ImuCorrectionFingerprint(mCalibration);
+    const uint64_t fingerprint = halvex::ImuCorrectionFingerprint(mNewestCalibration.Get());
     halvex::sLearnedImuBiases stored;
     std::string text, reason;
     int error = 0;

@@ -5,6 +5,8 @@
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "core/tracking_type.h"
+#include "platform/known_folders.h"
+#include "requests/calibration_json.h"
 #include "requests/json_text.h"
 #include "requests/request_protocol.h"
 
@@ -31,6 +33,20 @@ void AddAge(cJsonObject& object, const char* key, double time, double now) {
         object.Number(key, now - time);
     else
         object.Null(key);
+}
+
+// 0 for a device that follows no rigid body.
+int32_t RigidBodyIdOf(const cIHalvexDevice& device) {
+    const int32_t id = device.GetRigidBodyId();
+    return id == kRigidBodyNone ? 0 : id;
+}
+
+// A path, null when there is none.
+void AddPath(cJsonObject& object, const char* key, const std::string& path) {
+    if (path.empty())
+        object.Null(key);
+    else
+        object.Text(key, path);
 }
 
 cJsonObject AnswerHead(const char* verb) {
@@ -79,7 +95,7 @@ std::string cHalvexDeviceProvider::StatusAnswer() const {
         cJsonObject entry;
         entry.Text("role", role.name);
         entry.Text("serial", device->GetSerialNumber());
-        entry.Int("rigidBodyId", device->GetRigidBodyId() == kRigidBodyNone ? 0 : device->GetRigidBodyId());
+        entry.Int("rigidBodyId", RigidBodyIdOf(*device));
         entry.Bool("active", status.active);
         entry.Bool("valid", status.poseValid);
         entry.Text("mode", status.fused ? "fused" : "direct");
@@ -92,6 +108,7 @@ std::string cHalvexDeviceProvider::StatusAnswer() const {
         }
         entry.Int("filterResets", status.filterResets);
         entry.Bool("recording", status.recording);
+        entry.Raw("calibration", halvex::requests::CalibrationJson(device->Calibration()));
         devices.push_back(entry.Finish());
     }
 
@@ -113,11 +130,23 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
         case eRequestKind::Status: return StatusAnswer();
         case eRequestKind::Reload: {
             if (!ReadLiveSettings()) return halvex::requests::ErrorAnswer(parsed.verb, "no settings store");
+            ReloadRigidBodyIds();
             DriverLog("Settings reloaded: debugLevel %d, predictDirectPoses %s", mDebugLevel.load(),
                       mPredictDirectPoses.load() ? "true" : "false");
+            std::vector<std::string> devices;
+            for (const sRole& role : kRoles) {
+                cIHalvexDevice* device = this->*role.device;
+                if (!device) continue;
+                cJsonObject entry;
+                entry.Text("role", role.name);
+                entry.Int("rigidBodyId", RigidBodyIdOf(*device));
+                entry.Raw("calibration", halvex::requests::CalibrationJson(device->Calibration()));
+                devices.push_back(entry.Finish());
+            }
             cJsonObject answer = AnswerHead("reload");
             answer.Bool("predictDirectPoses", mPredictDirectPoses.load());
             answer.Int("debugLevel", mDebugLevel.load());
+            answer.Raw("devices", halvex::requests::JsonArray(devices.data(), devices.size()));
             return answer.Finish();
         }
         case eRequestKind::RecordStart:
@@ -135,6 +164,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
                 entry.Text("role", role.name);
                 entry.Bool("ok", done);
                 if (!done) entry.Text("error", why);
+                if (done && on) AddPath(entry, "rawDataFile", device->RawDataFile());
                 devices.push_back(entry.Finish());
                 if (!done && allDone) firstFailure = std::string(role.name) + ": " + why;
                 allDone = allDone && done;
@@ -146,6 +176,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
             answer.Bool("ok", allDone);
             answer.Text("request", on ? "record start" : "record stop");
             if (!allDone) answer.Text("error", firstFailure);
+            if (on) AddPath(answer, "folder", halvex::platform::RecordingLogFolder());
             answer.Raw("devices", halvex::requests::JsonArray(devices.data(), devices.size()));
             return answer.Finish();
         }

@@ -114,6 +114,12 @@ void cHalvexDeviceProvider::Cleanup() {
     halvex::RemoveDriverLogSink();
 }
 
+cIHalvexDevice* cHalvexDeviceProvider::SlotDevice(eSemantic slot) const {
+    for (const sSlot& s : kSlots)
+        if (s.semantic == slot) return this->*s.device;
+    return nullptr;
+}
+
 const char* const* cHalvexDeviceProvider::GetInterfaceVersions() { return vr::k_InterfaceVersions; }
 
 void cHalvexDeviceProvider::CreateDevices() {

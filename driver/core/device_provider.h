@@ -40,7 +40,8 @@ public:
     double DriverTimeNow() const;
 
     void ReadSettings();
-    // The settings that may change while the devices run; false when the store is missing.
+    // The settings that may change while the devices run (debugLevel, predictDirectPoses,
+    // each slot's calibration, handed to its device); false when the store is missing.
     bool ReadLiveSettings();
 
     // A client's request through a device's DebugRequest, answered as JSON.
@@ -91,8 +92,10 @@ public:
     std::atomic<int32_t> mDebugLevel{0};
     // Direct-path devices hand the runtime their own IMU's rate with each optical pose.
     std::atomic<bool> mPredictDirectPoses{false};
-    // Per slot (eSemantic): the calibration the devices apply; the identity by default.
+    // Per slot (eSemantic): the calibration from the settings, the identity by default;
+    // runtime's thread only. Each device holds its own copy, replaced on a reload.
     halvex::sDeviceCalibration mCalibrations[3];
+    cIHalvexDevice* SlotDevice(eSemantic slot) const;
     void ReadCalibrationSettings(vr::IVRSettings* settings);
     // The client, the discovery handle and the frame time are shared by the
     // discovery, frame and watchdog threads: atomic, so no access is a data race.

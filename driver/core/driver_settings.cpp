@@ -1,4 +1,4 @@
-// The driver's settings, read once per Init from the runtime's settings store.
+// The driver's settings, read at Init from the runtime's settings store; the live ones again on a reload.
 #include "core/device_provider.h"
 #include "core/host_interfaces.h"
 
@@ -39,8 +39,6 @@ void cHalvexDeviceProvider::ReadSettings() {
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerA", mRigidBodyIdControllerA, mControllerAEnabled);
     ReadRigidBodyId(settings, "tessalyRigidBodyIdControllerB", mRigidBodyIdControllerB, mControllerBEnabled);
     mRecordRawData = settings->GetBool(kSection, "recordRawData");
-    // Read once: the devices apply their slot's calibration without a lock.
-    ReadCalibrationSettings(settings);
     ReadLiveSettings();
 }
 
@@ -54,5 +52,10 @@ bool cHalvexDeviceProvider::ReadLiveSettings() {
     error = vr::VRSettingsError_None;
     const bool predict = settings->GetBool(kSection, "predictDirectPoses", &error);
     mPredictDirectPoses = error == vr::VRSettingsError_None && predict;
+
+    ReadCalibrationSettings(settings);
+    for (const eSemantic slot : {Hmd, ControllerA, ControllerB}) {
+        if (cIHalvexDevice* device = SlotDevice(slot)) device->SetCalibration(mCalibrations[slot]);
+    }
     return true;
 }

@@ -39,7 +39,9 @@ Eigen::Vector3d NewestBodyRate(const halvex::cFusionFilter& filter) {
 cHalvexFusedDevice::cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial,
                                        eFusedDeviceFamily family, const halvex::sFusionFilterParams& fusionParams)
     : cHalvexDevice_Base(provider, semantic, serial, family == eFusedDeviceFamily::Wmr ? "-w" : "-s"),
-      mCalibration(provider && semantic <= ControllerB ? provider->mCalibrations[semantic] : halvex::sDeviceCalibration{}),
+      mNewestCalibration(provider && semantic <= ControllerB ? provider->mCalibrations[semantic]
+                                                             : halvex::sDeviceCalibration{}),
+      mCalibration(mNewestCalibration.Get()),
       mFusionParams(fusionParams),
       mFusionFilter(fusionParams),
       mFamily(family) {
@@ -99,21 +101,20 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
         if (DebugLogging()) DriverLog("%s dropped an optical sample with an invalid pose (%u so far)", mName.c_str(), dropped);
         return;
     }
-    Eigen::Isometry3d opticalPose = Eigen::Isometry3d::Identity();
-    opticalPose.linear() = (received * mAlignment).toRotationMatrix();
-    opticalPose.translation() = p;
-    opticalPose = mCalibration.DeviceFromOptical(opticalPose);
-    const double opticalTime = sampleTime + mCalibration.opticalTimeOffset;
+    Eigen::Isometry3d alignedPose = Eigen::Isometry3d::Identity();
+    alignedPose.linear() = (received * mAlignment).toRotationMatrix();
+    alignedPose.translation() = p;
     Eigen::Isometry3d imuToHead;
     {
         // An IMU thread may replace the transform once it knows the IMU's calibration.
         std::lock_guard<std::mutex> lock(mPoseMutex);
         imuToHead = mImuToHead;
     }
-    const Eigen::Isometry3d imuPose = opticalPose * imuToHead;
 
     if (fusing) {
         std::lock_guard<std::mutex> lock(mFilterMutex);
+        const Eigen::Isometry3d imuPose = mCalibration.DeviceFromOptical(alignedPose) * imuToHead;
+        const double opticalTime = sampleTime + mCalibration.opticalTimeOffset;
         if (recording) {
             recordAsReceived();
             PushFilterRecord(DriverTimeNow(), halvex::FilterRow_OptPre);
@@ -145,7 +146,9 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
     } else if (DebugLogging() && EveryHundredth(direct)) {
         DriverLog("sem%d: Update pose from Optical Sample callCount=%d", static_cast<int>(mSemantic), callCount);
     }
-    SubmitPoseUpdateOpticalDirect(imuPose, opticalTime);
+    const halvex::sDeviceCalibration calibration = mNewestCalibration.Get();
+    SubmitPoseUpdateOpticalDirect(calibration.DeviceFromOptical(alignedPose) * imuToHead,
+                                  sampleTime + calibration.opticalTimeOffset);
 }
 
 bool cHalvexFusedDevice::SubmitPoseUpdateOpticalDirect(const Eigen::Isometry3d& transform, double sampleTime) {
@@ -259,6 +262,7 @@ void cHalvexFusedDevice::ResetFilter() {
     mFilterResets.fetch_add(1, std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(mFilterMutex);
     mFusionFilter = halvex::cFusionFilter(mFusionParams);
+    mFilterCalibrationGeneration = mNewestCalibration.Get(mCalibration);
     SeedNewFilter(mFusionFilter);
     // The IMU time of the last submitted pose belongs to the old filter: judged
     // against it, the new one would be stale before it could submit, reset after
@@ -267,6 +271,10 @@ void cHalvexFusedDevice::ResetFilter() {
     // Under the filter lock, after the swap: a fused pose of the old filter that the
     // IMU thread was about to set would otherwise land after the invalidation.
     InvalidatePose();
+}
+
+void cHalvexFusedDevice::SetCalibration(const halvex::sDeviceCalibration& calibration) {
+    if (mNewestCalibration.Set(calibration)) DriverLog("%s calibration replaced", mName.c_str());
 }
 
 sDeviceStatus cHalvexFusedDevice::Status() const {
@@ -317,6 +325,12 @@ void cHalvexFusedDevice::SubmitFusedPoseOrInvalidate(double now) {
 void cHalvexFusedDevice::CheckStaleness(double now) {
     const bool wmr = mFamily == eFusedDeviceFamily::Wmr;
     std::unique_lock<std::mutex> lock(mFilterMutex);
+    if (mFilterCalibrationGeneration != mNewestCalibration.Generation()) {
+        lock.unlock();
+        DriverLog("%s calibration changed", mName.c_str());
+        ResetFilter();
+        return;
+    }
     if (FilterStateIsImpossibleLocked(true)) {
         lock.unlock();
         ResetFilter();

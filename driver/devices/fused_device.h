@@ -6,6 +6,7 @@
 // own worker threads), in a few constants and in the wording of some log lines.
 #pragma once
 
+#include "devices/calibration_snapshot.h"
 #include "devices/device_base.h"
 #include "fusion/fusion_filter.h"
 #include "recording/device_calibration.h"
@@ -38,6 +39,10 @@ public:
 
     sDeviceStatus Status() const override;
     bool SetRecording(bool on, std::string& why) override;
+    std::string RawDataFile() const override;
+    halvex::sDeviceCalibration Calibration() const override { return mNewestCalibration.Get(); }
+    // The direct path applies it from its next sample; the filter is reset onto it by the IMU thread.
+    void SetCalibration(const halvex::sDeviceCalibration& calibration) override;
 
 protected:
     cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemantic semantic, const std::string& serial,
@@ -53,7 +58,7 @@ protected:
     // After a batch of IMU samples: the fused pose while the optical data holds,
     // otherwise the pose is invalidated once.
     void SubmitFusedPoseOrInvalidate(double now);
-    // Resets the filter when IMU or optical data went stale.
+    // Resets the filter when IMU or optical data went stale or the calibration changed.
     void CheckStaleness(double now);
     void PushFilterRecord(double driverTime, int32_t rowType);
     // deviceIndex: the activation's own index, which names the files. Does nothing
@@ -61,8 +66,13 @@ protected:
     void StartRecordThread(uint32_t deviceIndex);
     void StopRecordThread();
 
-    // This slot's calibration, fixed at construction: read by every thread unlocked.
-    const halvex::sDeviceCalibration mCalibration;
+    // The newest calibration of this slot, as the settings give it.
+    halvex::cCalibrationSnapshot mNewestCalibration;
+    // The calibration the filter was built under, and its generation in mNewestCalibration;
+    // guarded by mFilterMutex. Every sample the filter takes is corrected with it, so
+    // that one filter never mixes two calibrations.
+    halvex::sDeviceCalibration mCalibration;
+    uint32_t mFilterCalibrationGeneration = 0;
     Eigen::Isometry3d mImuToHead = Eigen::Isometry3d::Identity();
     Eigen::Isometry3d mHeadToImu = Eigen::Isometry3d::Identity();
     Eigen::Quaterniond mAlignment{0.0, 0.0, 1.0, 0.0};  // w, x, y, z: half turn about y
@@ -80,6 +90,8 @@ protected:
     std::atomic<bool> mStopRecordThread{false};
     // Set by the recording thread as its last act: a stopped thread is joined at once.
     std::atomic<bool> mRecordThreadDone{true};
+    // The index naming the files of the recording running or last started; invalid when none.
+    std::atomic<uint32_t> mRecordingIndex{vr::k_unTrackedDeviceIndexInvalid};
     // Serialises starting, stopping and joining the recording thread.
     std::mutex mRecordControlMutex;
     std::atomic<uint32_t> mFilterResets{0};

@@ -22,6 +22,7 @@ void cHalvexFusedDevice::StartRecordThreadLocked(uint32_t deviceIndex) {
     }
     mStopRecordThread.store(false);
     mRecordThreadDone.store(false);
+    mRecordingIndex.store(deviceIndex);
     mRecordThread = std::thread([this, deviceIndex] { ThreadProc_RecordThread(deviceIndex); });
     halvex::platform::NameThread(mRecordThread, "halvex-record");
 }
@@ -62,6 +63,11 @@ bool cHalvexFusedDevice::SetRecording(bool on, std::string& why) {
     return true;
 }
 
+std::string cHalvexFusedDevice::RawDataFile() const {
+    const uint32_t index = mRecordingIndex.load();
+    return index == vr::k_unTrackedDeviceIndexInvalid ? std::string() : halvex::DefaultRawDataFilePath(index);
+}
+
 void cHalvexFusedDevice::ThreadProc_RecordThread(uint32_t deviceIndex) {
     gRecordThreadBoundary.Run([&] { RecordUntilStopped(deviceIndex); });
     mRecordThreadDone.store(true);
@@ -80,7 +86,9 @@ void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex) {
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c) setup.header.imuToHead[r][c] = mImuToHead.matrix()(r, c);
     }
-    setup.calibration = &mCalibration;
+    // The newest: a filter on an older one is reset onto it within an IMU poll.
+    const halvex::sDeviceCalibration calibration = mNewestCalibration.Get();
+    setup.calibration = &calibration;
     CompleteRecordingSetup(setup);
     // The activation's own index: a Deactivate racing this start must not rename the files.
     setup.deviceIndex = deviceIndex;

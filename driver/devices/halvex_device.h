@@ -2,6 +2,8 @@
 // device, on top of the runtime's own device interface.
 #pragma once
 
+#include "recording/device_calibration.h"
+
 #include <openvr_driver.h>
 
 #include <cstdint>
@@ -47,4 +49,10 @@ public:
         why = "this device does not record";
         return false;
     }
+    // The raw data file of the recording running or last started; empty when none.
+    virtual std::string RawDataFile() const { return {}; }
+    // The calibration the device applies now; the identity for one that applies none.
+    virtual halvex::sDeviceCalibration Calibration() const { return {}; }
+    // A reloaded calibration, in force from the device's next samples. Runtime's thread; never blocks long.
+    virtual void SetCalibration(const halvex::sDeviceCalibration& /*calibration*/) {}
 };

@@ -232,7 +232,6 @@ bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample, bool rec
                              sample.vAccel.v[2] * mFactoryAccelScale.z()};
     double gyro[3] = {sample.vGyro.v[0] * mFactoryGyroScale.x(), sample.vGyro.v[1] * mFactoryGyroScale.y(),
                             sample.vGyro.v[2] * mFactoryGyroScale.z()};
-    mCalibration.CorrectImu(accel, gyro);
     std::unique_lock<std::mutex> lock(mFilterMutex);
     // Stamped under the filter's lock: the raw file keeps the order the filter took samples in.
     if (recording) RecordImuSample(sample);
@@ -242,5 +241,7 @@ bool cHalvexSteamvrDevice::FeedImuSample(const vr::ImuSample_t& sample, bool rec
         ResetFilter();
         lock.lock();
     }
+    // The filter's own calibration, which a reset may just have replaced.
+    mCalibration.CorrectImu(accel, gyro);
     return mFusionFilter.AddImuSample(accel, gyro, sample.fSampleTime);
 }

@@ -81,6 +81,17 @@ bool sDeviceCalibration::IsIdentity() const {
            opticalPositionVariance == 0.0 && opticalOrientationVariance == 0.0;
 }
 
+Eigen::Vector3d sDeviceCalibration::RotationDeg() const { return RotationVectorDeg(rigidBodyInDevice.rotation()); }
+
+Eigen::Vector3d sDeviceCalibration::TranslationMm() const { return rigidBodyInDevice.translation() * 1000.0; }
+
+bool operator==(const sDeviceCalibration& a, const sDeviceCalibration& b) {
+    return a.rigidBodyInDevice.matrix() == b.rigidBodyInDevice.matrix() && a.opticalTimeOffset == b.opticalTimeOffset &&
+           a.gyroCorrection == b.gyroCorrection && a.accelCorrection == b.accelCorrection && a.gyroBias == b.gyroBias &&
+           a.accelBias == b.accelBias && a.opticalPositionVariance == b.opticalPositionVariance &&
+           a.opticalOrientationVariance == b.opticalOrientationVariance;
+}
+
 void sDeviceCalibration::CorrectImu(double accel[3], double gyro[3]) const {
     const Eigen::Vector3d a = accelCorrection * (Eigen::Vector3d(accel[0], accel[1], accel[2]) - accelBias);
     const Eigen::Vector3d g = gyroCorrection * (Eigen::Vector3d(gyro[0], gyro[1], gyro[2]) - gyroBias);
@@ -141,8 +152,8 @@ bool ParseCalibrationField(const std::string& field, const std::string& text, sD
 
 std::string FormatCalibrationField(const std::string& field, const sDeviceCalibration& c) {
     if (field == kRigidBodyInDevice) {
-        const Eigen::Vector3d r = RotationVectorDeg(c.rigidBodyInDevice.rotation());
-        const Eigen::Vector3d t = c.rigidBodyInDevice.translation() * 1000.0;
+        const Eigen::Vector3d r = c.RotationDeg();
+        const Eigen::Vector3d t = c.TranslationMm();
         const double v[6] = {r.x(), r.y(), r.z(), t.x(), t.y(), t.z()};
         return Join(v, 6);
     }

@@ -29,11 +29,18 @@ struct sDeviceCalibration {
     bool ImuIsIdentity() const;
     // Applies the IMU correction in place.
     void CorrectImu(double accel[3], double gyro[3]) const;
+    // The rigid body's pose in the device frame as the settings state it.
+    Eigen::Vector3d RotationDeg() const;  // rotation vector
+    Eigen::Vector3d TranslationMm() const;
     // The optical pose (aligned rigid body) moved onto the device frame.
     Eigen::Isometry3d DeviceFromOptical(const Eigen::Isometry3d& opticalPose) const {
         return opticalPose * rigidBodyInDevice.inverse();
     }
 };
+
+// Every field exactly equal.
+bool operator==(const sDeviceCalibration& a, const sDeviceCalibration& b);
+inline bool operator!=(const sDeviceCalibration& a, const sDeviceCalibration& b) { return !(a == b); }
 
 // Setting keys in section "driver_halvex": "calibration" + slot + field, slot
 // "Head", "ControllerA" or "ControllerB".

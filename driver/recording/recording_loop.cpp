@@ -28,8 +28,8 @@ public:
             return false;
         }
         if (folder.back() != '/' && folder.back() != '\\') folder += '/';
-        mRawPath = folder + "device" + DeviceIndex() + "_rawdata.csv";
-        mFilterPath = folder + "device" + DeviceIndex() + "_filter.csv";
+        mRawPath = RecordingFilePath(folder, mSetup.deviceIndex, "_rawdata.csv");
+        mFilterPath = RecordingFilePath(folder, mSetup.deviceIndex, "_filter.csv");
         if (!OpenOne(mRawPath, mRawFile) || !OpenOne(mFilterPath, mFilterFile)) {
             Close();
             return false;
@@ -39,7 +39,7 @@ public:
         Count(WriteFilterHeader(mFilterFile), mFilterPath);
         if (mSetup.calibration) {
             // A small file of its own: the CSV formats stay as they are.
-            const std::string path = folder + "device" + DeviceIndex() + "_calibration.txt";
+            const std::string path = RecordingFilePath(folder, mSetup.deviceIndex, "_calibration.txt");
             std::FILE* file = nullptr;
             if (OpenOne(path, file)) {
                 Count(WriteCalibrationFile(file, *mSetup.calibration), path);
@@ -47,7 +47,7 @@ public:
             }
         }
         if (mSetup.reportRing) {
-            mReportPath = folder + "device" + DeviceIndex() + "_imuraw.csv";
+            mReportPath = RecordingFilePath(folder, mSetup.deviceIndex, "_imuraw.csv");
             if (OpenOne(mReportPath, mReportFile)) WriteReportLine(mSetup.reportHeader);
         }
         return true;
@@ -198,6 +198,15 @@ private:
 };
 
 }  // namespace
+
+std::string RecordingFilePath(const std::string& folder, uint32_t deviceIndex, const char* suffix) {
+    return folder + "device" + std::to_string(deviceIndex) + suffix;
+}
+
+std::string DefaultRawDataFilePath(uint32_t deviceIndex) {
+    const std::string folder = platform::RecordingLogFolder();
+    return folder.empty() ? std::string() : RecordingFilePath(folder, deviceIndex, "_rawdata.csv");
+}
 
 sRecordingResult RunRecordingLoop(const sRecordingSetup& setup, const std::atomic<bool>& stop) {
     cRecordingWriter writer(setup);

@@ -72,6 +72,12 @@ struct sRecordingResult {
     uint64_t failedWrites = 0;  // rows or flushes the file refused
 };
 
+// "<folder>device<index><suffix>", the name every file of a recording has; `folder`
+// ends in a separator or is empty.
+std::string RecordingFilePath(const std::string& folder, uint32_t deviceIndex, const char* suffix);
+// Where a recording of `deviceIndex` with the default folder writes its raw data file.
+std::string DefaultRawDataFilePath(uint32_t deviceIndex);
+
 // Runs until `stop` is set, then writes what the rings held at that moment (counted
 // under `sampleLock`), flushes and closes the files. While no raw row is ready
 // it flushes both files, drains the filter ring and sleeps 1 ms.

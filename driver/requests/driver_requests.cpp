@@ -5,6 +5,8 @@
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "core/tracking_type.h"
+#include "platform/known_folders.h"
+#include "requests/calibration_json.h"
 #include "requests/json_text.h"
 #include "requests/request_protocol.h"
 
@@ -92,6 +94,7 @@ std::string cHalvexDeviceProvider::StatusAnswer() const {
         }
         entry.Int("filterResets", status.filterResets);
         entry.Bool("recording", status.recording);
+        entry.Raw("calibration", halvex::requests::CalibrationJson(device->Calibration()));
         devices.push_back(entry.Finish());
     }
 
@@ -115,9 +118,19 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
             if (!ReadLiveSettings()) return halvex::requests::ErrorAnswer(parsed.verb, "no settings store");
             DriverLog("Settings reloaded: debugLevel %d, predictDirectPoses %s", mDebugLevel.load(),
                       mPredictDirectPoses.load() ? "true" : "false");
+            std::vector<std::string> devices;
+            for (const sRole& role : kRoles) {
+                cIHalvexDevice* device = this->*role.device;
+                if (!device) continue;
+                cJsonObject entry;
+                entry.Text("role", role.name);
+                entry.Raw("calibration", halvex::requests::CalibrationJson(device->Calibration()));
+                devices.push_back(entry.Finish());
+            }
             cJsonObject answer = AnswerHead("reload");
             answer.Bool("predictDirectPoses", mPredictDirectPoses.load());
             answer.Int("debugLevel", mDebugLevel.load());
+            answer.Raw("devices", halvex::requests::JsonArray(devices.data(), devices.size()));
             return answer.Finish();
         }
         case eRequestKind::RecordStart:
@@ -135,6 +148,13 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
                 entry.Text("role", role.name);
                 entry.Bool("ok", done);
                 if (!done) entry.Text("error", why);
+                if (done && on) {
+                    const std::string rawDataFile = device->RawDataFile();
+                    if (rawDataFile.empty())
+                        entry.Null("rawDataFile");
+                    else
+                        entry.Text("rawDataFile", rawDataFile);
+                }
                 devices.push_back(entry.Finish());
                 if (!done && allDone) firstFailure = std::string(role.name) + ": " + why;
                 allDone = allDone && done;
@@ -146,6 +166,13 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
             answer.Bool("ok", allDone);
             answer.Text("request", on ? "record start" : "record stop");
             if (!allDone) answer.Text("error", firstFailure);
+            if (on) {
+                const std::string folder = halvex::platform::RecordingLogFolder();
+                if (folder.empty())
+                    answer.Null("folder");
+                else
+                    answer.Text("folder", folder);
+            }
             answer.Raw("devices", halvex::requests::JsonArray(devices.data(), devices.size()));
             return answer.Finish();
         }

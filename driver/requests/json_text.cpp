@@ -48,15 +48,37 @@ cJsonObject& cJsonObject::Int(const char* key, int64_t value) {
     return *this;
 }
 
-cJsonObject& cJsonObject::Number(const char* key, double value) {
-    if (!std::isfinite(value)) return Null(key);
-    Key(key);
+namespace {
+
+void AppendNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
     char text[32];
     std::snprintf(text, sizeof(text), "%.6g", value);
     // A host that set a locale may have written a decimal comma.
     for (char* c = text; *c; ++c)
         if (*c == ',') *c = '.';
-    mText += text;
+    out += text;
+}
+
+}  // namespace
+
+cJsonObject& cJsonObject::Number(const char* key, double value) {
+    Key(key);
+    AppendNumber(mText, value);
+    return *this;
+}
+
+cJsonObject& cJsonObject::Numbers(const char* key, const double* values, size_t count) {
+    Key(key);
+    mText.push_back('[');
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0) mText.push_back(',');
+        AppendNumber(mText, values[i]);
+    }
+    mText.push_back(']');
     return *this;
 }
 

@@ -2,6 +2,7 @@
 // become null: JSON has no NaN.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +17,8 @@ public:
     cJsonObject& Int(const char* key, int64_t value);
     cJsonObject& Number(const char* key, double value);
     cJsonObject& Null(const char* key);
+    // An array of numbers, each as Number writes it.
+    cJsonObject& Numbers(const char* key, const double* values, size_t count);
     // `json` is a finished value: an object, an array, a number.
     cJsonObject& Raw(const char* key, const std::string& json);
     // The object closed; the writer is spent afterwards.

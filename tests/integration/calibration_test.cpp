@@ -8,11 +8,14 @@
 #include "sim/sensor_error_options.h"
 #include "tessaly/server/mocap_server.h"
 #include "test_support.h"
+#include "vrhost/host/server_driver_host.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -31,8 +34,10 @@ struct sRun {
 };
 
 // A head-turns session of the head and controller A, both rigid bodies streamed off
-// their true frames by the same error.
-sRun RunSession(std::vector<sSetting> extra, bool recording = false) {
+// their true frames by the same error. With `midway`, it runs shortly after the head's
+// first valid pose, and only poses from 2.5 s after it are judged.
+sRun RunSession(std::vector<sSetting> extra, bool recording = false,
+                const std::function<void(vrhost::cHost&)>& midway = {}) {
     sim::sSensorErrorOverrides errors;
     std::string reason;
     EXPECT_TRUE(sim::ParseRigidBodyError(kRigidBodyError, errors.rigidBodyError, reason));
@@ -49,6 +54,7 @@ sRun RunSession(std::vector<sSetting> extra, bool recording = false) {
 
     vrhost::sHostOptions options;
     options.scenario = "head-turns";
+    if (midway) options.settleSeconds = 3.0;
     std::vector<sSetting> settings = {IntSetting("tessalyRigidBodyIdHead", kHeadId),
                                       IntSetting("tessalyRigidBodyIdControllerA", kControllerId),
                                       StringSetting("trackingType", "Standard"), BoolSetting("recordRawData", recording)};
@@ -57,6 +63,11 @@ sRun RunSession(std::vector<sSetting> extra, bool recording = false) {
                          {{"/devices/halvex/halvex-controller-a", "/devices/htc/vive_controllerLHR-CTRL0005"}});
     EXPECT_EQ(host->Init(), vr::VRInitError_None);
     EXPECT_TRUE(RunUntil(*host, [&] { return CountLinesContaining(host->Log(), "Pose becoming valid") >= 1; }, 10.0));
+    if (midway) {
+        host->RunFor(0.5);
+        midway(*host);
+        host->RunFor(1.0);
+    }
     host->RunFor(3.0);
     sRun run{host->AccuracyReports(), host->Log()};
     host->Cleanup();
@@ -94,6 +105,49 @@ TEST(Calibration, TheDriverMovesEachDeviceOntoItsTrueFrameAndABadValueCostsOnlyT
     EXPECT_EQ(CountLinesContaining(calibrated.log, "Setting calibrationControllerARigidBodyInDevice unusable"), 1);
     EXPECT_EQ(CountLinesContaining(calibrated.log, "Device Head: calibration from the settings"), 1);
     EXPECT_EQ(CountLinesContaining(plain.log, "calibration"), 0);
+}
+
+nlohmann::json Reload(vrhost::cHost& host) {
+    vr::ITrackedDeviceServerDriver* device = host.ServerDriverHost().Device(1);
+    EXPECT_NE(device, nullptr);
+    if (!device) return {};
+    std::vector<char> answer(32768, '#');
+    device->DebugRequest("halvex/1 reload", answer.data(), static_cast<uint32_t>(answer.size()));
+    return nlohmann::json::parse(answer.data(), nullptr, false);
+}
+
+TEST(Calibration, AReloadMovesTheFusedHeadOntoItsTrueFrameWhileItsThreadsRun) {
+    nlohmann::json answer;
+    const sRun run = RunSession({}, false, [&](vrhost::cHost& host) {
+        // Reloads back and forth while the IMU and frame threads feed the filter; the last one holds.
+        for (int i = 0; i < 6; ++i) {
+            host.Settings().SetString("driver_halvex", "calibrationHeadRigidBodyInDevice",
+                                      i % 2 ? kRigidBodyError : "0,0,0,0,0,0", nullptr);
+            EXPECT_EQ(Reload(host)["ok"], true);
+            host.RunFor(0.02);
+        }
+        host.Settings().SetString("driver_halvex", "calibrationControllerARigidBodyInDevice", "2.5,-1.5,3,20,-30",
+                                  nullptr);
+        answer = Reload(host);
+    });
+    ASSERT_EQ(answer["ok"], true) << answer.dump();
+    EXPECT_EQ(answer["devices"][0]["role"], "head");
+    EXPECT_NEAR(answer["devices"][0]["calibration"]["translationMm"][2].get<double>(), 25.0, 1e-9);
+    EXPECT_EQ(answer["devices"][1]["calibration"]["identity"], true) << "its value is malformed";
+    const vrhost::sAccuracyReport* head = ReportOf(run, "halvex-head");
+    const vrhost::sAccuracyReport* controller = ReportOf(run, "halvex-controller-a");
+    ASSERT_NE(head, nullptr);
+    ASSERT_NE(controller, nullptr);
+    ASSERT_GT(head->samples, 100u);
+    // Off by the rigid body's error before the reload (see the test above); on the true frame after it.
+    EXPECT_LT(head->positionRmsMm, 3.0);
+    EXPECT_LT(head->orientationRmsDeg, 1.0);
+    EXPECT_GT(controller->positionRmsMm, 25.0);
+    EXPECT_EQ(CountLinesContaining(run.log, "Setting calibrationControllerARigidBodyInDevice unusable"), 1u);
+    // The first reload changes nothing; each of the others replaces the head's calibration,
+    // and its IMU thread rebuilds the filter on it.
+    EXPECT_EQ(CountLinesContaining(run.log, "halvex-head-s calibration replaced"), 5u);
+    EXPECT_GE(CountLinesContaining(run.log, "halvex-head-s calibration changed"), 1u);
 }
 
 TEST(Calibration, ACalibratedRecordingKeepsItsCalibrationAndReplaysToTheDevicesRows) {

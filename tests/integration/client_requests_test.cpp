@@ -3,16 +3,21 @@
 // changes a setting and has the driver reload it, all with the runtime running.
 #include "client_test_support.h"
 #include "hosted_runtime.h"
+#include "recording/device_calibration.h"
 #include "tessaly/server/mocap_server.h"
 
 #include <openvr.h>
 
+#include <Eigen/Geometry>
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +44,22 @@ nlohmann::json Ask(vr::IVRDebug& debug, vr::TrackedDeviceIndex_t device, const c
     return nlohmann::json::parse(buffer.data(), nullptr, false);
 }
 
+// A 60 Hz server streaming `pose` for each of `ids`, the driver told where it is; null when it cannot start.
+std::unique_ptr<tessaly::server::cMocapServer> StartStillServer(const tessaly::server::sRigidBodyPose& pose,
+                                                                std::initializer_list<int> ids) {
+    tessaly::server::sMocapServerConfig config;
+    config.frameRateHz = 60.0;
+    auto server = std::make_unique<tessaly::server::cMocapServer>(config);
+    std::string error;
+    if (!server->Start(&error)) {
+        ADD_FAILURE() << error;
+        return nullptr;
+    }
+    for (int id : ids) server->SetRigidBody(id, pose);
+    halvex::test::SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
+    return server;
+}
+
 struct sClientSession {
     sClientSession() { system = vr::VR_Init(&error, vr::VRApplication_Background); }
     ~sClientSession() {
@@ -54,15 +75,10 @@ TEST(ClientRequests, AClientReadsValidPosesAndTheDriverAnswersItsRequests) {
     WriteText(settingsFile, R"({"driver_halvex": {"tessalyRigidBodyIdHead": 3, "tessalyRigidBodyIdControllerA": 8,
         "tessalyRigidBodyIdControllerB": 9, "trackingType": "HalvexOnly"}})");
 
-    tessaly::server::sMocapServerConfig config;
-    config.frameRateHz = 60.0;
-    tessaly::server::cMocapServer server(config);
-    std::string error;
-    ASSERT_TRUE(server.Start(&error)) << error;
     tessaly::server::sRigidBodyPose pose;
     pose.position[1] = 1.6f;
-    for (int id : {3, 8, 9}) server.SetRigidBody(id, pose);
-    halvex::test::SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server.DiscoveryEntry());
+    const auto server = StartStillServer(pose, {3, 8, 9});
+    ASSERT_NE(server, nullptr);
 
     cHostedRuntime runtime(settingsFile, {});
     ASSERT_TRUE(runtime.Start());
@@ -143,6 +159,149 @@ TEST(ClientRequests, AClientReadsValidPosesAndTheDriverAnswersItsRequests) {
     EXPECT_EQ(debug->DriverDebugRequest(40, "halvex/1 status", none, sizeof(none)), 0u);
     EXPECT_STREQ(none, "");
 
+    runtime.Stop();
+}
+
+// The head's pose in the client's universe; stable once two reads a few frames apart agree.
+struct sHeadPose {
+    Eigen::Vector3d position;
+    Eigen::Quaterniond orientation;
+};
+
+sHeadPose ReadHeadPose(vr::IVRSystem& system, vr::TrackedDeviceIndex_t head) {
+    std::vector<vr::TrackedDevicePose_t> poses(vr::k_unMaxTrackedDeviceCount);
+    system.GetDeviceToAbsoluteTrackingPose(vr::TrackingUniverseStanding, 0.0f, poses.data(),
+                                           static_cast<uint32_t>(poses.size()));
+    const vr::HmdMatrix34_t& m = poses[head].mDeviceToAbsoluteTracking;
+    Eigen::Matrix3d rotation;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) rotation(r, c) = m.m[r][c];
+    return {Eigen::Vector3d(m.m[0][3], m.m[1][3], m.m[2][3]), Eigen::Quaterniond(rotation).normalized()};
+}
+
+double Degrees(const Eigen::Quaterniond& a, const Eigen::Quaterniond& b) {
+    return Eigen::AngleAxisd(a.inverse() * b).angle() * 180.0 / 3.14159265358979323846;
+}
+
+size_t CountLines(const std::string& log, const std::string& text) {
+    size_t count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+    return count;
+}
+
+TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesItsFiles) {
+    cPrivateStateFolder state;
+    const std::filesystem::path settingsFile = state.Root() / "vrhost.vrsettings";
+    WriteText(settingsFile, R"({"driver_halvex": {"tessalyRigidBodyIdHead": 3, "tessalyRigidBodyIdControllerA": 8,
+        "trackingType": "HalvexOnly"}})");
+    tessaly::server::sRigidBodyPose pose;
+    pose.position[1] = 1.6f;
+    // Turned, so that the rigid body's offset does not lie along a world axis.
+    pose.orientation[0] = 0.2f;
+    pose.orientation[3] = std::sqrt(1.0f - 0.04f);
+    const auto server = StartStillServer(pose, {3, 8});
+    ASSERT_NE(server, nullptr);
+
+    cHostedRuntime runtime(settingsFile, {});
+    ASSERT_TRUE(runtime.Start());
+    ASSERT_TRUE(runtime.RunUntil([&] { return runtime.HeadPoseValid(); }, 15.0)) << runtime.Log();
+    sClientSession session;
+    ASSERT_NE(session.system, nullptr);
+    vr::EVRInitError interfaceError = vr::VRInitError_None;
+    auto* debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &interfaceError));
+    ASSERT_NE(debug, nullptr);
+    const vr::TrackedDeviceIndex_t head = IndexOf(*session.system, "halvex-head");
+    ASSERT_NE(head, vr::k_unTrackedDeviceIndexInvalid);
+
+    // Waits for the head to settle (the direct path's velocity after a jump fades in a frame).
+    const auto settledHead = [&] {
+        sHeadPose previous = ReadHeadPose(*session.system, head);
+        sHeadPose now = previous;
+        EXPECT_TRUE(runtime.RunUntil(
+            [&] {
+                now = ReadHeadPose(*session.system, head);
+                const bool same = (now.position - previous.position).norm() < 1e-5 &&
+                                  Degrees(now.orientation, previous.orientation) < 1e-3;
+                previous = now;
+                return same;
+            },
+            5.0));
+        return now;
+    };
+    const auto reload = [&](const char* rigidBody) {
+        vr::EVRSettingsError settingsError = vr::VRSettingsError_None;
+        vr::VRSettings()->SetString("driver_halvex", "calibrationHeadRigidBodyInDevice", rigidBody, &settingsError);
+        EXPECT_EQ(settingsError, vr::VRSettingsError_None);
+        const nlohmann::json answer = Ask(*debug, head, "halvex/1 reload");
+        EXPECT_EQ(answer["ok"], true) << answer.dump();
+        return answer;
+    };
+
+    nlohmann::json status = Ask(*debug, head, "halvex/1 status");
+    ASSERT_EQ(status["devices"].size(), 2u) << status.dump();
+    EXPECT_EQ(status["devices"][0]["calibration"]["identity"], true);
+    EXPECT_EQ(status["devices"][0]["calibration"]["translationMm"], nlohmann::json::array({0, 0, 0}));
+    const sHeadPose uncalibrated = settledHead();
+
+    // The rigid body 10 degrees and 100 mm off the head frame: the head moves by that transform.
+    const nlohmann::json reloaded = reload("0,0,10,0,100,0");
+    ASSERT_EQ(reloaded["devices"].size(), 2u) << reloaded.dump();
+    EXPECT_EQ(reloaded["devices"][0]["role"], "head");
+    EXPECT_EQ(reloaded["devices"][0]["calibration"]["identity"], false);
+    EXPECT_NEAR(reloaded["devices"][0]["calibration"]["rotationDeg"][2].get<double>(), 10.0, 1e-6);
+    EXPECT_NEAR(reloaded["devices"][0]["calibration"]["translationMm"][1].get<double>(), 100.0, 1e-6);
+    EXPECT_EQ(reloaded["devices"][1]["calibration"]["identity"], true) << "controller A has none";
+    ASSERT_TRUE(runtime.RunUntil(
+        [&] { return (ReadHeadPose(*session.system, head).position - uncalibrated.position).norm() > 0.05; }, 5.0));
+    const sHeadPose calibrated = settledHead();
+    EXPECT_NEAR((calibrated.position - uncalibrated.position).norm(), 0.100, 0.002);
+    EXPECT_NEAR(Degrees(calibrated.orientation, uncalibrated.orientation), 10.0, 0.1);
+    status = Ask(*debug, head, "halvex/1 status");
+    EXPECT_NEAR(status["devices"][0]["calibration"]["rotationDeg"][2].get<double>(), 10.0, 1e-6);
+    EXPECT_EQ(status["devices"][0]["calibration"]["opticalTimeOffsetMs"], 0);
+
+    // A malformed value: one log line, and the head back on the identity.
+    const nlohmann::json malformed = reload("0,0,10,0,100");
+    EXPECT_EQ(malformed["devices"][0]["calibration"]["identity"], true) << malformed.dump();
+    EXPECT_EQ(CountLines(runtime.Log(), "Setting calibrationHeadRigidBodyInDevice unusable"), 1u) << runtime.Log();
+    ASSERT_TRUE(runtime.RunUntil(
+        [&] { return (ReadHeadPose(*session.system, head).position - uncalibrated.position).norm() < 0.05; }, 5.0));
+    const sHeadPose identity = settledHead();
+    EXPECT_LT((identity.position - uncalibrated.position).norm(), 1e-4);
+    EXPECT_LT(Degrees(identity.orientation, uncalibrated.orientation), 0.01);
+
+    // A live recording: its folder, each device's raw data file, and the calibration in force beside it.
+    reload("0,0,0,0,0,50");
+    const nlohmann::json started = Ask(*debug, head, "halvex/1 record start");
+    ASSERT_EQ(started["ok"], true) << started.dump();
+    const std::filesystem::path logs = state.Root() / "Halvex" / "OpenVR Driver" / "Logs";
+    ASSERT_TRUE(started["folder"].is_string()) << started.dump();
+    const std::filesystem::path folder = std::filesystem::u8path(started["folder"].get<std::string>());
+    EXPECT_TRUE(folder.is_absolute());
+    // The files come with the recording thread, perhaps after the answer: named, not yet there.
+    EXPECT_EQ(folder.lexically_normal(), (logs / "").lexically_normal());
+    ASSERT_EQ(started["devices"].size(), 2u);
+    for (const nlohmann::json& device : started["devices"]) {
+        ASSERT_TRUE(device["rawDataFile"].is_string()) << started.dump();
+        const std::filesystem::path raw = std::filesystem::u8path(device["rawDataFile"].get<std::string>());
+        EXPECT_TRUE(raw.is_absolute());
+        EXPECT_EQ(raw.parent_path().lexically_normal(), logs.lexically_normal());
+        const std::string name = raw.filename().string();
+        ASSERT_GT(name.size(), 12u);
+        ASSERT_EQ(name.substr(name.size() - 12), "_rawdata.csv");
+        const std::filesystem::path calibrationFile =
+            raw.parent_path() / (name.substr(0, name.size() - 12) + "_calibration.txt");
+        ASSERT_TRUE(runtime.RunUntil(
+            [&] { return std::filesystem::exists(raw) && std::filesystem::exists(calibrationFile); }, 5.0))
+            << raw;
+        halvex::sDeviceCalibration written;
+        long line = 0;
+        std::string reason;
+        ASSERT_TRUE(halvex::ParseCalibrationFile(halvex::test::ReadText(calibrationFile), written, line, reason))
+            << line << ": " << reason;
+        EXPECT_NEAR(written.rigidBodyInDevice.translation().z(), device["role"] == "head" ? 0.050 : 0.0, 1e-12);
+    }
+    EXPECT_EQ(Ask(*debug, head, "halvex/1 record stop")["ok"], true);
     runtime.Stop();
 }
 

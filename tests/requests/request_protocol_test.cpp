@@ -1,5 +1,6 @@
 // The request protocol on its own: what is a request, what is an error, and how an
 // answer is cut to the caller's buffer.
+#include "requests/calibration_json.h"
 #include "requests/json_text.h"
 #include "requests/request_protocol.h"
 
@@ -17,6 +18,7 @@ namespace {
 using halvex::requests::eRequestKind;
 using halvex::requests::ParseRequest;
 using halvex::requests::WriteAnswer;
+using halvex::ParseCalibrationField;
 
 TEST(RequestProtocol, ReadsEachRequestWhateverTheSpacing) {
     EXPECT_EQ(ParseRequest("halvex/1 status").kind, eRequestKind::Status);
@@ -62,6 +64,46 @@ TEST(RequestProtocol, NumbersThatAreNotFiniteBecomeNull) {
     EXPECT_TRUE(parsed["nan"].is_null());
     EXPECT_TRUE(parsed["inf"].is_null());
     EXPECT_DOUBLE_EQ(parsed["half"].get<double>(), 0.5);
+}
+
+TEST(RequestProtocol, NumberArraysKeepTheirOrderAndNullTheirNonFiniteMembers) {
+    halvex::requests::cJsonObject object;
+    const double values[] = {1.5, std::numeric_limits<double>::quiet_NaN(), -2.0};
+    object.Numbers("values", values, 3);
+    object.Numbers("none", values, 0);
+    const auto parsed = nlohmann::json::parse(object.Finish());
+    EXPECT_EQ(parsed["values"], nlohmann::json::parse("[1.5,null,-2]"));
+    EXPECT_EQ(parsed["none"], nlohmann::json::array());
+}
+
+TEST(RequestProtocol, ACalibrationShowsItsRigidBodyInSettingsUnitsAndItsOwnVariancesAsNull) {
+    const auto identity = nlohmann::json::parse(halvex::requests::CalibrationJson({}));
+    EXPECT_EQ(identity["identity"], true);
+    EXPECT_EQ(identity["imuIdentity"], true);
+    EXPECT_EQ(identity["rotationDeg"], nlohmann::json::parse("[0,0,0]"));
+    EXPECT_EQ(identity["translationMm"], nlohmann::json::parse("[0,0,0]"));
+    EXPECT_EQ(identity["opticalTimeOffsetMs"], 0);
+    EXPECT_TRUE(identity["opticalPositionVariance"].is_null());
+    EXPECT_EQ(identity["gyroCorrection"], nlohmann::json::parse("[1,0,0,0,1,0,0,0,1]"));
+
+    halvex::sDeviceCalibration calibration;
+    std::string reason;
+    ASSERT_TRUE(ParseCalibrationField("RigidBodyInDevice", "4,-3,12,10,-20,30", calibration, reason)) << reason;
+    ASSERT_TRUE(ParseCalibrationField("OpticalTimeOffsetMs", "-2.5", calibration, reason)) << reason;
+    ASSERT_TRUE(ParseCalibrationField("GyroCorrection", "1.01,0.002,0,0,1,0,0,0,1", calibration, reason)) << reason;
+    ASSERT_TRUE(ParseCalibrationField("OpticalOrientationVariance", "0.0004", calibration, reason)) << reason;
+    const auto shown = nlohmann::json::parse(halvex::requests::CalibrationJson(calibration));
+    EXPECT_EQ(shown["identity"], false);
+    EXPECT_EQ(shown["imuIdentity"], false);
+    const double rotation[] = {4, -3, 12}, translation[] = {10, -20, 30};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(shown["rotationDeg"][i].get<double>(), rotation[i], 1e-4) << i;
+        EXPECT_NEAR(shown["translationMm"][i].get<double>(), translation[i], 1e-4) << i;
+    }
+    EXPECT_NEAR(shown["opticalTimeOffsetMs"].get<double>(), -2.5, 1e-9);
+    EXPECT_NEAR(shown["gyroCorrection"][1].get<double>(), 0.002, 1e-9) << "row-major";
+    EXPECT_TRUE(shown["opticalPositionVariance"].is_null());
+    EXPECT_NEAR(shown["opticalOrientationVariance"].get<double>(), 0.0004, 1e-12);
 }
 
 // A buffer with guard bytes after the part the caller hands over.

@@ -1,6 +1,9 @@
 #include "Application.h"
 
+#include "AsyncDriverLink.h"
+#include "LiveStatus.h"
 #include "MainWindow.h"
+#include "StatusPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -130,6 +133,8 @@ void SaveSlot(vr::IVRSettings* settings, const sDeviceSlot& slot, bool& anyError
 
 cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
     mTimer = new QTimer(this);
+    mStatusTimer = new QTimer(this);
+    mDriverLink = new cAsyncDriverLink(this);
     mMainWindow = new cMainWindow;
 
     connect(this, &QCoreApplication::aboutToQuit, this, &cApplication::Shutdown);
@@ -137,6 +142,7 @@ cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
     connect(mMainWindow, &cMainWindow::RetryInitClicked, this, &cApplication::RetryInitialization);
     connect(mMainWindow, &cMainWindow::LoadClicked, this, &cApplication::LoadSettings);
     connect(mMainWindow, &cMainWindow::SaveClicked, this, &cApplication::SaveSettings);
+    connect(mStatusTimer, &QTimer::timeout, this, &cApplication::RefreshStatus);
 
     ConnectToRunningRuntime();
     // With a running runtime this loads a second time; without one it makes the
@@ -145,6 +151,9 @@ cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
     mTimer->setInterval(1);
     mTimer->start();
+    mStatusTimer->setInterval(1000);
+    mStatusTimer->start();
+    RefreshStatus();
     mMainWindow->show();
 }
 
@@ -176,6 +185,9 @@ bool cApplication::InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitErro
     if (error) *error = initError;
     if (initError == vr::VRInitError_None) {
         mVrSystem = system;
+        vr::EVRInitError debugError = vr::VRInitError_None;
+        auto* debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &debugError));
+        mDriverLink->SetLink(std::make_shared<cDriverLink>(system, debug));
         qInfo("OpenVR initialized successfully");
         mMainWindow->SetOpenvrStatus(true);
         return true;
@@ -187,6 +199,8 @@ bool cApplication::InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitErro
 
 bool cApplication::ShutdownOpenvr() {
     if (!mVrSystem) return false;
+    // No request may be out on the connection that goes now.
+    mDriverLink->SetLink(nullptr);
     vr::VR_Shutdown();
     mVrSystem = nullptr;
     qInfo("OpenVR shutdown");
@@ -197,6 +211,7 @@ bool cApplication::ShutdownOpenvr() {
 
 void cApplication::Shutdown() {
     disconnect(mTimer, nullptr, this, nullptr);
+    disconnect(mStatusTimer, nullptr, this, nullptr);
     ShutdownOpenvr();
 }
 
@@ -334,4 +349,17 @@ bool cApplication::SaveSettings() {
     }
     if (temporary) ShutdownOpenvr();
     return true;
+}
+
+void cApplication::RefreshStatus() {
+    if (mDriverLink->Busy()) return;
+    if (!mVrSystem) {
+        mMainWindow->StatusPanel()->Show(DescribeStatus(cDriverLink(nullptr, nullptr).Ask("status")));
+        emit StatusRefreshed();
+        return;
+    }
+    mDriverLink->Ask("status", this, [this](const sDriverAnswer& answer) {
+        mMainWindow->StatusPanel()->Show(DescribeStatus(answer));
+        emit StatusRefreshed();
+    });
 }

@@ -1,7 +1,8 @@
 // The utility's application object: owns the window, holds the runtime connection,
 // polls the runtime's events every millisecond, keeps the table of tracked devices
-// the runtime reports, and loads and saves the driver's settings on the window's
-// requests. Everything runs on the Qt main thread.
+// the runtime reports, loads and saves the driver's settings on the window's
+// requests, and asks the driver for its status once a second.
+// Everything but the driver requests runs on the Qt main thread.
 #pragma once
 
 #include <openvr.h>
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 
+class cAsyncDriverLink;
 class cMainWindow;
 
 struct sTrackedDeviceInfo {
@@ -32,12 +34,19 @@ public:
     cMainWindow* MainWindow() const { return mMainWindow; }
     bool IsOpenvrInitialized() const { return mVrSystem != nullptr; }
     const QHash<uint32_t, sTrackedDeviceInfo>& TrackedDevices() const { return mTrackedDevices; }
+    cAsyncDriverLink& DriverLink() const { return *mDriverLink; }
+
+signals:
+    // The status panel shows a new answer.
+    void StatusRefreshed();
 
 public slots:
     void Shutdown();
     void ProcessEvents();
     bool LoadSettings();
     bool SaveSettings();
+    // Asks for the driver's status unless a request is still out; the panel shows it when it comes.
+    void RefreshStatus();
 
 public:
     bool InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitError* error);
@@ -59,6 +68,8 @@ private:
 
     vr::IVRSystem* mVrSystem = nullptr;
     QTimer* mTimer = nullptr;
+    QTimer* mStatusTimer = nullptr;
+    cAsyncDriverLink* mDriverLink = nullptr;
     cMainWindow* mMainWindow = nullptr;
     bool mSettingsLoaded = false;
     QHash<uint32_t, sTrackedDeviceInfo> mTrackedDevices;

@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "AsyncDriverLink.h"
+#include "CalibrationWizard.h"
 #include "LiveStatus.h"
 #include "MainWindow.h"
 #include "StatusPanel.h"
@@ -13,6 +14,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -132,6 +134,9 @@ void SaveSlot(vr::IVRSettings* settings, const sDeviceSlot& slot, bool& anyError
 }  // namespace
 
 cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Qt takes the user's locale for the C library too; the calibration's setting
+    // texts must keep their decimal points.
+    std::setlocale(LC_NUMERIC, "C");
     mTimer = new QTimer(this);
     mStatusTimer = new QTimer(this);
     mDriverLink = new cAsyncDriverLink(this);
@@ -143,6 +148,8 @@ cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
     connect(mMainWindow, &cMainWindow::LoadClicked, this, &cApplication::LoadSettings);
     connect(mMainWindow, &cMainWindow::SaveClicked, this, &cApplication::SaveSettings);
     connect(mStatusTimer, &QTimer::timeout, this, &cApplication::RefreshStatus);
+    connect(mMainWindow->StatusPanel(), &cStatusPanel::CalibrateClicked, this, &cApplication::OpenCalibrationWizard);
+    connect(mMainWindow->StatusPanel(), &cStatusPanel::ClearCalibrationClicked, this, &cApplication::ClearCalibration);
 
     ConnectToRunningRuntime();
     // With a running runtime this loads a second time; without one it makes the
@@ -159,6 +166,7 @@ cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
 cApplication::~cApplication() {
     Shutdown();
+    delete mWizard;
     delete mMainWindow;
 }
 
@@ -361,5 +369,63 @@ void cApplication::RefreshStatus() {
     mDriverLink->Ask("status", this, [this](const sDriverAnswer& answer) {
         mMainWindow->StatusPanel()->Show(DescribeStatus(answer));
         emit StatusRefreshed();
+    });
+}
+
+bool cApplication::SaveCalibrations(const tSlotCalibrations& calibrations, QString& error) {
+    if (!mVrSystem) {
+        error = tr("The runtime is not running: start it and calibrate again.");
+        return false;
+    }
+    vr::EVRInitError interfaceError = vr::VRInitError_None;
+    auto* settings = static_cast<vr::IVRSettings*>(vr::VR_GetGenericInterface(vr::IVRSettings_Version, &interfaceError));
+    std::string reason;
+    if (WriteCalibrations(settings, calibrations, reason)) return true;
+    error = QString::fromStdString(reason);
+    return false;
+}
+
+cCalibrationWizard* cApplication::CalibrationWizard() const { return mWizard; }
+
+void cApplication::OpenCalibrationWizard() {
+    if (mWizard) {
+        mWizard->raise();
+        return;
+    }
+    if (!mVrSystem) {
+        QMessageBox::warning(mMainWindow, tr("Calibration"),
+                             tr("The calibration needs the runtime running with the driver: start it and press Retry."),
+                             QMessageBox::Ok);
+        return;
+    }
+    mWizard = new cCalibrationWizard(
+        *mDriverLink, [this](const tSlotCalibrations& c, QString& error) { return SaveCalibrations(c, error); },
+        mCalibrationSeconds, mMainWindow);
+    mWizard->setAttribute(Qt::WA_DeleteOnClose);
+    connect(mWizard, &cCalibrationWizard::CalibrationApplied, this, &cApplication::RefreshStatus);
+    mWizard->open();
+}
+
+void cApplication::ClearCalibration() {
+    const QMessageBox::StandardButton choice = QMessageBox::question(
+        mMainWindow, tr("Clear Calibration"),
+        tr("Forget the calibration of every device? The driver then uses the rigid bodies as they are streamed."),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (choice != QMessageBox::Yes) return;
+    QString error;
+    if (!SaveCalibrations(IdentityCalibrations(), error)) {
+        QMessageBox::critical(mMainWindow, tr("Error"), tr("The calibration was not cleared: %1").arg(error),
+                              QMessageBox::Ok);
+        return;
+    }
+    mDriverLink->Ask("reload", this, [this](const sDriverAnswer& answer) {
+        if (!answer.Ok()) {
+            QMessageBox::warning(mMainWindow, tr("Warning"),
+                                 tr("The calibration was cleared in the settings, but the driver did not take it up "
+                                    "now: %1 It applies at the runtime's next start.")
+                                     .arg(QString::fromStdString(answer.message)),
+                                 QMessageBox::Ok);
+        }
+        RefreshStatus();
     });
 }

@@ -1,7 +1,9 @@
 #include "StatusPanel.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -44,6 +46,14 @@ cStatusPanel::cStatusPanel(QWidget* parent) : QGroupBox(tr("Live Status"), paren
         mCalibrations[i]->hide();
         grid->addWidget(mCalibrations[i], row++, 1);
     }
+    auto* buttons = new QHBoxLayout;
+    mCalibrateButton = new QPushButton(tr("Calibrate..."));
+    mClearButton = new QPushButton(tr("Clear Calibration"));
+    buttons->addWidget(mCalibrateButton);
+    buttons->addWidget(mClearButton);
+    grid->addLayout(buttons, row, 1);
+    connect(mCalibrateButton, &QPushButton::clicked, this, &cStatusPanel::CalibrateClicked);
+    connect(mClearButton, &QPushButton::clicked, this, &cStatusPanel::ClearCalibrationClicked);
 }
 
 void cStatusPanel::ShowLine(const sLineLabels& labels, const sStatusLine& line) {

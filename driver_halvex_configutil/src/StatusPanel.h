@@ -9,6 +9,7 @@
 #include <array>
 
 class QLabel;
+class QPushButton;
 
 class cStatusPanel : public QGroupBox {
     Q_OBJECT
@@ -26,6 +27,12 @@ public:
     QLabel* DeviceLabel(int i) const { return mDevices[i].state; }
     QLabel* DeviceHintLabel(int i) const { return mDevices[i].hint; }
     QLabel* CalibrationLabel(int i) const { return mCalibrations[i]; }
+    QPushButton* CalibrateButton() const { return mCalibrateButton; }
+    QPushButton* ClearCalibrationButton() const { return mClearButton; }
+
+signals:
+    void CalibrateClicked();
+    void ClearCalibrationClicked();
 
 private:
     struct sLineLabels {
@@ -40,4 +47,6 @@ private:
     std::array<QLabel*, 3> mNames{};
     std::array<sLineLabels, 3> mDevices{};
     std::array<QLabel*, 3> mCalibrations{};
+    QPushButton* mCalibrateButton = nullptr;
+    QPushButton* mClearButton = nullptr;
 };

@@ -1,6 +1,7 @@
 // What the utility makes of the driver's answers without a runtime: answers judged
 // (cut, not JSON, another protocol, refused), the status put in words for each
-// device state, and the panel showing it.
+// device state, the panel showing it, and calibrations saved all or nothing.
+#include "CalibrationSettings.h"
 #include "DriverLink.h"
 #include "LiveStatus.h"
 #include "StatusPanel.h"
@@ -10,6 +11,8 @@
 #include <QApplication>
 #include <QLabel>
 
+#include <cstdio>
+#include <map>
 #include <string>
 
 namespace {
@@ -147,6 +150,84 @@ TEST(StatusPanel, BadStatesAreRedWithTheirHintAndGoodOnesPlain) {
     EXPECT_FALSE(panel.DeviceHintLabel(0)->isVisible()) << "the hint goes with the bad state";
     EXPECT_EQ(panel.CalibrationLabel(0)->text(), "Calibration: none");
     EXPECT_TRUE(panel.CalibrationLabel(0)->isVisible());
+}
+
+// A settings store in memory that refuses the write of one key.
+class cRefusingSettings : public vr::IVRSettings {
+public:
+    std::string refusedKey;
+    std::map<std::string, std::string> strings;
+    std::map<std::string, float> floats;
+
+    const char* GetSettingsErrorNameFromEnum(vr::EVRSettingsError) override { return "WriteFailed"; }
+    void SetBool(const char*, const char*, bool, vr::EVRSettingsError* e) override { *e = vr::VRSettingsError_WriteFailed; }
+    void SetInt32(const char*, const char*, int32_t, vr::EVRSettingsError* e) override { *e = vr::VRSettingsError_WriteFailed; }
+    void SetFloat(const char*, const char* key, float value, vr::EVRSettingsError* e) override {
+        if (Refuse(key, e)) return;
+        floats[key] = value;
+    }
+    void SetString(const char*, const char* key, const char* value, vr::EVRSettingsError* e) override {
+        if (Refuse(key, e)) return;
+        strings[key] = value;
+    }
+    bool GetBool(const char*, const char*, vr::EVRSettingsError* e) override { return Missing(e), false; }
+    int32_t GetInt32(const char*, const char*, vr::EVRSettingsError* e) override { return Missing(e), 0; }
+    float GetFloat(const char*, const char* key, vr::EVRSettingsError* e) override {
+        const auto found = floats.find(key);
+        if (found == floats.end()) return Missing(e), 0.0f;
+        *e = vr::VRSettingsError_None;
+        return found->second;
+    }
+    void GetString(const char*, const char* key, char* value, uint32_t size, vr::EVRSettingsError* e) override {
+        const auto found = strings.find(key);
+        if (found == strings.end() || found->second.size() >= size) return Missing(e);
+        std::snprintf(value, size, "%s", found->second.c_str());
+        *e = vr::VRSettingsError_None;
+    }
+    void RemoveSection(const char*, vr::EVRSettingsError* e) override { *e = vr::VRSettingsError_None; }
+    void RemoveKeyInSection(const char*, const char* key, vr::EVRSettingsError* e) override {
+        strings.erase(key);
+        floats.erase(key);
+        *e = vr::VRSettingsError_None;
+    }
+
+private:
+    bool Refuse(const char* key, vr::EVRSettingsError* e) {
+        *e = refusedKey == key ? vr::VRSettingsError_WriteFailed : vr::VRSettingsError_None;
+        return refusedKey == key;
+    }
+    static void Missing(vr::EVRSettingsError* e) { *e = vr::VRSettingsError_UnsetSettingHasNoDefault; }
+};
+
+TEST(CalibrationSettings, AllKeysAreWrittenTypedOrNoneIsChanged) {
+    halvex::sDeviceCalibration calibration;
+    calibration.rigidBodyInDevice.translation() = Eigen::Vector3d(0.02, -0.03, 0.025);
+    calibration.opticalTimeOffset = 0.004;
+    cRefusingSettings settings;
+    std::string error;
+    ASSERT_TRUE(WriteCalibrations(&settings, {{"Head", calibration}}, error)) << error;
+    EXPECT_NEAR(settings.floats.at("calibrationHeadOpticalTimeOffsetMs"), 4.0f, 1e-5f);
+    halvex::sDeviceCalibration parsed;
+    std::string reason;
+    ASSERT_TRUE(halvex::ParseCalibrationField(halvex::calibration_keys::kRigidBodyInDevice,
+                                              settings.strings.at("calibrationHeadRigidBodyInDevice"), parsed, reason))
+        << reason;
+    EXPECT_NEAR(parsed.rigidBodyInDevice.translation().y(), -0.03, 1e-9);
+
+    // A second calibration for the head and a first for controller A; the store refuses a late key.
+    const std::map<std::string, std::string> strings = settings.strings;
+    const std::map<std::string, float> floats = settings.floats;
+    settings.refusedKey = "calibrationControllerAGyroBias";
+    halvex::sDeviceCalibration other;
+    other.opticalTimeOffset = -0.01;
+    EXPECT_FALSE(WriteCalibrations(&settings, {{"Head", other}, {"ControllerA", other}}, error));
+    EXPECT_NE(error.find("calibrationControllerAGyroBias"), std::string::npos) << error;
+    EXPECT_NE(error.find("left as they were"), std::string::npos) << error;
+    EXPECT_EQ(settings.strings, strings);
+    EXPECT_EQ(settings.floats, floats) << "the head's keys written before the refusal were put back, A's removed";
+
+    EXPECT_FALSE(WriteCalibrations(nullptr, IdentityCalibrations(), error));
+    EXPECT_NE(error.find("start the runtime"), std::string::npos);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ QString OutcomeText(const halvex::calibrate::sDeviceOutcome& o) {
     const QString name = SlotName(o.device->slot);
     const halvex::calibration::sCalibrationResult& r = o.result;
     if (!r.ok) {
-        return QWizard::tr("<b>%1</b>: not calibrated. Repeat the recording and %2.")
+        return QWizard::tr("<b>%1</b>: not calibrated: %2. Go Back and record again.")
             .arg(name, QString::fromStdString(r.refusal).toHtmlEscaped());
     }
     const halvex::calibration::sCalibrationValues& v = r.value;

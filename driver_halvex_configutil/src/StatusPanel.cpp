@@ -74,4 +74,11 @@ void cStatusPanel::Show(const sLiveStatusText& status) {
         mCalibrations[i]->setText(calibration.isEmpty() ? QString() : tr("Calibration: %1").arg(calibration));
         mCalibrations[i]->setVisible(!calibration.isEmpty());
     }
+    // A hint that appears needs room the window was not laid out with.
+    if (QWidget* top = window(); top != this && top->isVisible()) {
+        if (top->layout()) top->layout()->activate();
+        int needed = top->heightForWidth(top->width());
+        if (needed < 0) needed = top->sizeHint().height();
+        if (needed > top->height()) top->resize(top->width(), needed);
+    }
 }

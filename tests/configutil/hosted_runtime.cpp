@@ -25,11 +25,13 @@ struct cHostedRuntime::sParts {
 };
 
 cHostedRuntime::cHostedRuntime(const std::filesystem::path& settingsFile,
-                               const std::vector<std::string>& otherControllers, const std::string& scenario)
+                               const std::vector<std::string>& otherControllers, const std::string& scenario,
+                               bool realisticSensors)
     : mParts(new sParts) {
     vrhost::sHostOptions options;
     options.settingsFile = settingsFile.u8string();
     options.scenario = scenario;
+    if (realisticSensors) options.sensorProfile = sim::eSensorProfile::Realistic;
     mParts->host = std::make_unique<vrhost::cHost>(options);
     mParts->host->LoadDriver(DriverFolder());
     std::vector<vrhost::sOtherController> controllers;

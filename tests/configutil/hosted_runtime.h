@@ -18,9 +18,10 @@ void SetEnvironment(const char* name, const std::string& value);
 class cHostedRuntime {
 public:
     // `otherControllers`: "SYSTEM/SERIAL" each. `scenario`: the motion the simulated
-    // headset's IMU and the truth follow (empty: none).
+    // headset's IMU and the truth follow (empty: none); `realisticSensors`: the
+    // realistic sensor profile instead of the ideal one.
     cHostedRuntime(const std::filesystem::path& settingsFile, const std::vector<std::string>& otherControllers,
-                   const std::string& scenario = std::string());
+                   const std::string& scenario = std::string(), bool realisticSensors = false);
     ~cHostedRuntime();
 
     // Loads the driver, starts serving clients, calls Init; false (with a test

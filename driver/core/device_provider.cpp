@@ -21,19 +21,22 @@ const char* const kDriverChangelist = "57183";
 struct sSlot {
     cIHalvexDevice* cHalvexDeviceProvider::*device;
     bool cHalvexDeviceProvider::*enabled;
-    int32_t cHalvexDeviceProvider::*rigidBodyId;
+    std::atomic<int32_t> cHalvexDeviceProvider::*rigidBodyId;
     eSemantic semantic;
     const char* serial;
+    const char* settingKey;
 };
 
 // Always handled in this order: head, controller A, controller B.
 const sSlot kSlots[] = {
     {&cHalvexDeviceProvider::mHeadDevice, &cHalvexDeviceProvider::mHeadEnabled,
-     &cHalvexDeviceProvider::mRigidBodyIdHead, Hmd, "halvex-head"},
+     &cHalvexDeviceProvider::mRigidBodyIdHead, Hmd, "halvex-head", "tessalyRigidBodyIdHead"},
     {&cHalvexDeviceProvider::mControllerADevice, &cHalvexDeviceProvider::mControllerAEnabled,
-     &cHalvexDeviceProvider::mRigidBodyIdControllerA, ControllerA, "halvex-controller-a"},
+     &cHalvexDeviceProvider::mRigidBodyIdControllerA, ControllerA, "halvex-controller-a",
+     "tessalyRigidBodyIdControllerA"},
     {&cHalvexDeviceProvider::mControllerBDevice, &cHalvexDeviceProvider::mControllerBEnabled,
-     &cHalvexDeviceProvider::mRigidBodyIdControllerB, ControllerB, "halvex-controller-b"},
+     &cHalvexDeviceProvider::mRigidBodyIdControllerB, ControllerB, "halvex-controller-b",
+     "tessalyRigidBodyIdControllerB"},
 };
 
 // Case-insensitive over the length of `value`, so a leading part of a name matches it.
@@ -118,6 +121,30 @@ cIHalvexDevice* cHalvexDeviceProvider::SlotDevice(eSemantic slot) const {
     for (const sSlot& s : kSlots)
         if (s.semantic == slot) return this->*s.device;
     return nullptr;
+}
+
+void cHalvexDeviceProvider::ReloadRigidBodyIds() {
+    vr::IVRSettings* settings = halvex::host::Settings();
+    if (!settings) return;
+    bool changed = false;
+    for (const sSlot& slot : kSlots) {
+        vr::EVRSettingsError error = vr::VRSettingsError_None;
+        const int32_t id = settings->GetInt32("driver_halvex", slot.settingKey, &error);
+        const bool enabled = error == vr::VRSettingsError_None && id != 0;
+        cIHalvexDevice* device = this->*slot.device;
+        const bool running = device && this->*slot.enabled;
+        if (enabled != running) {
+            DriverLog("Setting %s: %s slot %s takes a restart of the runtime", slot.settingKey,
+                      enabled ? "enabling the" : "disabling the", slot.serial);
+            continue;
+        }
+        if (!running || id == (this->*slot.rigidBodyId).load()) continue;
+        (this->*slot.rigidBodyId).store(id);
+        device->SetRigidBodyId(id);
+        DriverLog("%s mRigidBodyID=%d", device->GetName().c_str(), id);
+        changed = true;
+    }
+    if (changed) mResubscribe.store(true);
 }
 
 const char* const* cHalvexDeviceProvider::GetInterfaceVersions() { return vr::k_InterfaceVersions; }

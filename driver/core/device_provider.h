@@ -58,6 +58,8 @@ public:
     void StopStreaming();
     bool ConnectTessaly(sTessalyClientConnectParams& params);
     bool SubscribeRigidBody(int32_t id);
+    // Clears the server's subscriptions, then subscribes each device's rigid body.
+    void SubscribeRigidBodies(TessalyClient* client);
     void TeardownClient();
     // False (and nothing marked running) when the library could not start one.
     bool StartDiscovery();
@@ -82,11 +84,18 @@ public:
     std::string mLocalAddress;
     TrackingType mTrackingType = TrackingType_Standard;
     bool mHeadEnabled = false;
-    int32_t mRigidBodyIdHead = 0;
+    // The IDs change on a reload (runtime's thread) while the discovery and watchdog
+    // threads subscribe them.
+    std::atomic<int32_t> mRigidBodyIdHead{0};
     bool mControllerAEnabled = false;
-    int32_t mRigidBodyIdControllerA = 0;
+    std::atomic<int32_t> mRigidBodyIdControllerA{0};
     bool mControllerBEnabled = false;
-    int32_t mRigidBodyIdControllerB = 0;
+    std::atomic<int32_t> mRigidBodyIdControllerB{0};
+    // Raised by a reload that changed an ID: the watchdog subscribes the IDs anew.
+    std::atomic<bool> mResubscribe{false};
+    // A reload's rigid body IDs: a changed ID of a slot with a device is followed at
+    // once and subscribed by the watchdog; enabling or disabling a slot takes a restart.
+    void ReloadRigidBodyIds();
     bool mRecordRawData = false;
     // These two change live (a reload request) while every thread reads them.
     std::atomic<int32_t> mDebugLevel{0};

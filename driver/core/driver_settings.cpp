@@ -19,10 +19,11 @@ std::string ReadStringSetting(vr::IVRSettings* settings, const char* key) {
 }
 
 // The slot is enabled only when the read succeeded and the ID is not 0.
-void ReadRigidBodyId(vr::IVRSettings* settings, const char* key, int32_t& id, bool& enabled) {
+void ReadRigidBodyId(vr::IVRSettings* settings, const char* key, std::atomic<int32_t>& id, bool& enabled) {
     vr::EVRSettingsError error = vr::VRSettingsError_None;
-    id = settings->GetInt32(kSection, key, &error);
-    enabled = error == vr::VRSettingsError_None && id != 0;
+    const int32_t value = settings->GetInt32(kSection, key, &error);
+    id.store(value);
+    enabled = error == vr::VRSettingsError_None && value != 0;
 }
 
 }  // namespace

@@ -274,7 +274,11 @@ void cHalvexFusedDevice::ResetFilter() {
 }
 
 void cHalvexFusedDevice::SetCalibration(const halvex::sDeviceCalibration& calibration) {
-    if (mNewestCalibration.Set(calibration)) DriverLog("%s calibration replaced", mName.c_str());
+    if (!mNewestCalibration.Set(calibration)) return;
+    DriverLog("%s calibration replaced", mName.c_str());
+    // Its calibration file was written at the start; a replay of it would part from here.
+    if (mRecording.load() && !mRecordThreadDone.load())
+        DriverLog("%s calibration replaced during a recording: its file keeps the one it started with", mName.c_str());
 }
 
 sDeviceStatus cHalvexFusedDevice::Status() const {

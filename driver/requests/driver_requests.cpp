@@ -35,6 +35,20 @@ void AddAge(cJsonObject& object, const char* key, double time, double now) {
         object.Null(key);
 }
 
+// 0 for a device that follows no rigid body.
+int32_t RigidBodyIdOf(const cIHalvexDevice& device) {
+    const int32_t id = device.GetRigidBodyId();
+    return id == kRigidBodyNone ? 0 : id;
+}
+
+// A path, null when there is none.
+void AddPath(cJsonObject& object, const char* key, const std::string& path) {
+    if (path.empty())
+        object.Null(key);
+    else
+        object.Text(key, path);
+}
+
 cJsonObject AnswerHead(const char* verb) {
     cJsonObject answer;
     answer.Text("protocol", halvex::requests::kProtocolName);
@@ -81,7 +95,7 @@ std::string cHalvexDeviceProvider::StatusAnswer() const {
         cJsonObject entry;
         entry.Text("role", role.name);
         entry.Text("serial", device->GetSerialNumber());
-        entry.Int("rigidBodyId", device->GetRigidBodyId() == kRigidBodyNone ? 0 : device->GetRigidBodyId());
+        entry.Int("rigidBodyId", RigidBodyIdOf(*device));
         entry.Bool("active", status.active);
         entry.Bool("valid", status.poseValid);
         entry.Text("mode", status.fused ? "fused" : "direct");
@@ -116,6 +130,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
         case eRequestKind::Status: return StatusAnswer();
         case eRequestKind::Reload: {
             if (!ReadLiveSettings()) return halvex::requests::ErrorAnswer(parsed.verb, "no settings store");
+            ReloadRigidBodyIds();
             DriverLog("Settings reloaded: debugLevel %d, predictDirectPoses %s", mDebugLevel.load(),
                       mPredictDirectPoses.load() ? "true" : "false");
             std::vector<std::string> devices;
@@ -124,6 +139,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
                 if (!device) continue;
                 cJsonObject entry;
                 entry.Text("role", role.name);
+                entry.Int("rigidBodyId", RigidBodyIdOf(*device));
                 entry.Raw("calibration", halvex::requests::CalibrationJson(device->Calibration()));
                 devices.push_back(entry.Finish());
             }
@@ -148,13 +164,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
                 entry.Text("role", role.name);
                 entry.Bool("ok", done);
                 if (!done) entry.Text("error", why);
-                if (done && on) {
-                    const std::string rawDataFile = device->RawDataFile();
-                    if (rawDataFile.empty())
-                        entry.Null("rawDataFile");
-                    else
-                        entry.Text("rawDataFile", rawDataFile);
-                }
+                if (done && on) AddPath(entry, "rawDataFile", device->RawDataFile());
                 devices.push_back(entry.Finish());
                 if (!done && allDone) firstFailure = std::string(role.name) + ": " + why;
                 allDone = allDone && done;
@@ -166,13 +176,7 @@ std::string cHalvexDeviceProvider::AnswerRequest(const char* request) {
             answer.Bool("ok", allDone);
             answer.Text("request", on ? "record start" : "record stop");
             if (!allDone) answer.Text("error", firstFailure);
-            if (on) {
-                const std::string folder = halvex::platform::RecordingLogFolder();
-                if (folder.empty())
-                    answer.Null("folder");
-                else
-                    answer.Text("folder", folder);
-            }
+            if (on) AddPath(answer, "folder", halvex::platform::RecordingLogFolder());
             answer.Raw("devices", halvex::requests::JsonArray(devices.data(), devices.size()));
             return answer.Finish();
         }

@@ -117,6 +117,14 @@ void cHalvexDeviceProvider::ReconnectThreadProc() {
                 // Silent: searching for a server that is not there is no news.
                 EndDiscovery();
                 sleep = !StartDiscovery();
+            } else if (mResubscribe.load() && !mConnecting.load()) {
+                // A reload changed an ID (stored before the flag was raised). A client being
+                // set up may have read the old one: the flag waits for the next turn then.
+                mResubscribe.store(false);
+                if (TessalyClient* client = mClient.load()) {
+                    DriverLog("Rigid body IDs reloaded: subscribing anew\n");
+                    SubscribeRigidBodies(client);
+                }
             }
         });
         if (sleep) {

@@ -54,7 +54,7 @@ bool cHalvexDeviceProvider::ConnectTessaly(sTessalyClientConnectParams& params) 
     DriverLog("Initializing Tessaly in %s, server: %s, client: %s, rigid body ID: %d\n",
               params.connectionType == ConnectionType_Multicast ? "multicast" : "unicast",
               params.serverAddress ? params.serverAddress : "", params.localAddress ? params.localAddress : "",
-              mRigidBodyIdHead);
+              mRigidBodyIdHead.load());
 
     // Raised before the client is published, lowered after mLastFrameTime is stamped:
     // the watchdog never judges (and tears down) a client this thread is still using.
@@ -89,6 +89,19 @@ bool cHalvexDeviceProvider::ConnectTessaly(sTessalyClientConnectParams& params) 
         return false;
     }
 
+    SubscribeRigidBodies(client);
+
+    error = client->SetFrameReceivedCallback(&cHalvexDeviceProvider::OnFrameReceived, this);
+    if (error != ErrorCode_OK) {
+        DriverLog("TessalyClient::SetFrameReceivedCallback returned error code %d\n", static_cast<int>(error));
+        TeardownClient();
+        return false;
+    }
+    mLastFrameTime.store(DriverTimeNow());
+    return true;
+}
+
+void cHalvexDeviceProvider::SubscribeRigidBodies(TessalyClient* client) {
     const sCommandResult clear = Send(client, "SubscribeToData");
     if (clear.error != ErrorCode_OK) {
         DriverLog("Tessaly filter clear failed (error code %d)\n", static_cast<int>(clear.error));
@@ -109,15 +122,6 @@ bool cHalvexDeviceProvider::ConnectTessaly(sTessalyClientConnectParams& params) 
     if (mHeadDevice) SubscribeRigidBody(mRigidBodyIdHead);
     if (mControllerADevice) SubscribeRigidBody(mRigidBodyIdControllerA);
     if (mControllerBDevice) SubscribeRigidBody(mRigidBodyIdControllerB);
-
-    error = client->SetFrameReceivedCallback(&cHalvexDeviceProvider::OnFrameReceived, this);
-    if (error != ErrorCode_OK) {
-        DriverLog("TessalyClient::SetFrameReceivedCallback returned error code %d\n", static_cast<int>(error));
-        TeardownClient();
-        return false;
-    }
-    mLastFrameTime.store(DriverTimeNow());
-    return true;
 }
 
 bool cHalvexDeviceProvider::SubscribeRigidBody(int32_t id) {

@@ -305,6 +305,56 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
     runtime.Stop();
 }
 
+TEST(ClientRequests, AReloadedRigidBodyIdIsSubscribedAndFollowedWithoutARestart) {
+    cPrivateStateFolder state;
+    const std::filesystem::path settingsFile = state.Root() / "vrhost.vrsettings";
+    WriteText(settingsFile, R"({"driver_halvex": {"tessalyRigidBodyIdHead": 3, "trackingType": "HalvexOnly"}})");
+    tessaly::server::sRigidBodyPose pose;
+    pose.position[1] = 1.6f;
+    const auto server = StartStillServer(pose, {3});
+    ASSERT_NE(server, nullptr);
+    // Another body a metre away, which the driver has not subscribed.
+    pose.position[0] = 1.0f;
+    server->SetRigidBody(4, pose);
+
+    cHostedRuntime runtime(settingsFile, {});
+    ASSERT_TRUE(runtime.Start());
+    ASSERT_TRUE(runtime.RunUntil([&] { return runtime.HeadPoseValid(); }, 15.0)) << runtime.Log();
+    sClientSession session;
+    ASSERT_NE(session.system, nullptr);
+    vr::EVRInitError interfaceError = vr::VRInitError_None;
+    auto* debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &interfaceError));
+    ASSERT_NE(debug, nullptr);
+    const vr::TrackedDeviceIndex_t head = IndexOf(*session.system, "halvex-head");
+    ASSERT_NE(head, vr::k_unTrackedDeviceIndexInvalid);
+    const Eigen::Vector3d before = ReadHeadPose(*session.system, head).position;
+
+    vr::EVRSettingsError settingsError = vr::VRSettingsError_None;
+    vr::VRSettings()->SetInt32("driver_halvex", "tessalyRigidBodyIdHead", 4, &settingsError);
+    vr::VRSettings()->SetInt32("driver_halvex", "tessalyRigidBodyIdControllerA", 8, &settingsError);
+    ASSERT_EQ(settingsError, vr::VRSettingsError_None);
+    const nlohmann::json reloaded = Ask(*debug, head, "halvex/1 reload");
+    ASSERT_EQ(reloaded["devices"].size(), 1u) << "a slot is enabled only by a restart: " << reloaded.dump();
+    EXPECT_EQ(reloaded["devices"][0]["rigidBodyId"], 4);
+    EXPECT_EQ(CountLines(runtime.Log(), "tessalyRigidBodyIdControllerA: enabling the slot halvex-controller-a takes a restart"),
+              1u)
+        << runtime.Log();
+    // The new body reaches the driver only once the watchdog has subscribed it.
+    ASSERT_TRUE(runtime.RunUntil(
+        [&] {
+            vr::TrackedDevicePose_t poses[vr::k_unMaxTrackedDeviceCount];
+            session.system->GetDeviceToAbsoluteTrackingPose(vr::TrackingUniverseStanding, 0.0f, poses,
+                                                             vr::k_unMaxTrackedDeviceCount);
+            return poses[head].bPoseIsValid &&
+                   std::fabs((ReadHeadPose(*session.system, head).position - before).norm() - 1.0) < 0.01;
+        },
+        10.0))
+        << runtime.Log();
+    EXPECT_EQ(CountLines(runtime.Log(), "Rigid body IDs reloaded: subscribing anew"), 1u);
+    EXPECT_EQ(Ask(*debug, head, "halvex/1 status")["devices"][0]["rigidBodyId"], 4);
+    runtime.Stop();
+}
+
 TEST(ClientRequests, TheRuntimePathIsTheStateFolder) {
     cPrivateStateFolder state;
     uint32_t required = 0;

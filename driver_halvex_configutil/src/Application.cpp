@@ -363,12 +363,10 @@ void cApplication::RefreshStatus() {
     if (mDriverLink->Busy()) return;
     if (!mVrSystem) {
         mMainWindow->StatusPanel()->Show(DescribeStatus(cDriverLink(nullptr, nullptr).Ask("status")));
-        emit StatusRefreshed();
         return;
     }
     mDriverLink->Ask("status", this, [this](const sDriverAnswer& answer) {
         mMainWindow->StatusPanel()->Show(DescribeStatus(answer));
-        emit StatusRefreshed();
     });
 }
 

@@ -38,15 +38,10 @@ public:
     cMainWindow* MainWindow() const { return mMainWindow; }
     bool IsOpenvrInitialized() const { return mVrSystem != nullptr; }
     const QHash<uint32_t, sTrackedDeviceInfo>& TrackedDevices() const { return mTrackedDevices; }
-    cAsyncDriverLink& DriverLink() const { return *mDriverLink; }
     // The wizard's countdown; a minute unless a test wants less.
     void SetCalibrationSeconds(int seconds) { mCalibrationSeconds = seconds; }
     // The open wizard; null when none is open.
     cCalibrationWizard* CalibrationWizard() const;
-
-signals:
-    // The status panel shows a new answer.
-    void StatusRefreshed();
 
 public slots:
     void Shutdown();

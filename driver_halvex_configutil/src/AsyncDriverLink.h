@@ -25,7 +25,6 @@ public:
     // Null: no runtime; requests then answer RuntimeGone at once. Waits for the
     // requests in flight first.
     void SetLink(std::shared_ptr<cDriverLink> link);
-    bool HasLink() const { return mLink != nullptr; }
     // `done` runs on the main thread, unless `context` was destroyed by then.
     void Ask(const std::string& request, QObject* context, std::function<void(const sDriverAnswer&)> done);
     bool Busy() const;

@@ -240,7 +240,6 @@ public:
     }
     QString Error() const { return mError->text(); }
     QString Results() const { return mResults->text(); }
-    bool Applied() const { return mApplied; }
 
     void initializePage() override {
         mApplied = false;
@@ -322,8 +321,6 @@ QString cCalibrationWizard::ErrorText() const {
 QString cCalibrationWizard::ResultText() const { return mResultPage->Results(); }
 
 QProgressBar* cCalibrationWizard::ProgressBar() const { return mMotionPage->Progress(); }
-
-bool cCalibrationWizard::Applied() const { return mResultPage->Applied(); }
 
 void cCalibrationWizard::reject() {
     // A recording left running would fill the disk.

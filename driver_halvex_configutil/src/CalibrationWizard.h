@@ -38,7 +38,6 @@ public:
     // The results page's text, one paragraph per device.
     QString ResultText() const;
     QProgressBar* ProgressBar() const;
-    bool Applied() const;
 
 signals:
     // The calibrations were saved and the driver reloaded them (or said why not).

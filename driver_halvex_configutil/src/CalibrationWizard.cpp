@@ -12,7 +12,6 @@
 #include <QWizardPage>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <filesystem>
 
 // A recording's devices and their outcomes (which point into `devices`).
 struct sEstimate {

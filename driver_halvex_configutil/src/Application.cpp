@@ -274,7 +274,9 @@ void cApplication::UpdateTrackedDevice(uint32_t index, vr::EVREventType event) {
     // Other systems' controllers and trackers are offered as override targets.
     const bool controllerOrTracker = info.deviceClass == vr::TrackedDeviceClass_Controller ||
                                      info.deviceClass == vr::TrackedDeviceClass_GenericTracker;
-    if (controllerOrTracker && info.trackingSystemName != QLatin1String(kDriverName) &&
+    // The driver's devices name their system "Halvex": never their own override target.
+    const bool ours = info.trackingSystemName.compare(QLatin1String(kDriverName), Qt::CaseInsensitive) == 0;
+    if (controllerOrTracker && !ours &&
         !info.registeredDeviceType.isEmpty()) {
         mMainWindow->AddOverrideDevice(QString("/devices/%1").arg(info.registeredDeviceType));
     }

@@ -1,6 +1,10 @@
 #include "Application.h"
 
+#include "AsyncDriverLink.h"
+#include "CalibrationWizard.h"
+#include "LiveStatus.h"
 #include "MainWindow.h"
+#include "StatusPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +14,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -129,7 +134,12 @@ void SaveSlot(vr::IVRSettings* settings, const sDeviceSlot& slot, bool& anyError
 }  // namespace
 
 cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Qt takes the user's locale for the C library too; the calibration's setting
+    // texts must keep their decimal points.
+    std::setlocale(LC_NUMERIC, "C");
     mTimer = new QTimer(this);
+    mStatusTimer = new QTimer(this);
+    mDriverLink = new cAsyncDriverLink(this);
     mMainWindow = new cMainWindow;
 
     connect(this, &QCoreApplication::aboutToQuit, this, &cApplication::Shutdown);
@@ -137,6 +147,9 @@ cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
     connect(mMainWindow, &cMainWindow::RetryInitClicked, this, &cApplication::RetryInitialization);
     connect(mMainWindow, &cMainWindow::LoadClicked, this, &cApplication::LoadSettings);
     connect(mMainWindow, &cMainWindow::SaveClicked, this, &cApplication::SaveSettings);
+    connect(mStatusTimer, &QTimer::timeout, this, &cApplication::RefreshStatus);
+    connect(mMainWindow->StatusPanel(), &cStatusPanel::CalibrateClicked, this, &cApplication::OpenCalibrationWizard);
+    connect(mMainWindow->StatusPanel(), &cStatusPanel::ClearCalibrationClicked, this, &cApplication::ClearCalibration);
 
     ConnectToRunningRuntime();
     // With a running runtime this loads a second time; without one it makes the
@@ -145,11 +158,15 @@ cApplication::cApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
     mTimer->setInterval(1);
     mTimer->start();
+    mStatusTimer->setInterval(1000);
+    mStatusTimer->start();
+    RefreshStatus();
     mMainWindow->show();
 }
 
 cApplication::~cApplication() {
     Shutdown();
+    delete mWizard;
     delete mMainWindow;
 }
 
@@ -176,6 +193,9 @@ bool cApplication::InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitErro
     if (error) *error = initError;
     if (initError == vr::VRInitError_None) {
         mVrSystem = system;
+        vr::EVRInitError debugError = vr::VRInitError_None;
+        auto* debug = static_cast<vr::IVRDebug*>(vr::VR_GetGenericInterface(vr::IVRDebug_Version, &debugError));
+        mDriverLink->SetLink(std::make_shared<cDriverLink>(system, debug));
         qInfo("OpenVR initialized successfully");
         mMainWindow->SetOpenvrStatus(true);
         return true;
@@ -187,6 +207,8 @@ bool cApplication::InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitErro
 
 bool cApplication::ShutdownOpenvr() {
     if (!mVrSystem) return false;
+    // No request may be out on the connection that goes now.
+    mDriverLink->SetLink(nullptr);
     vr::VR_Shutdown();
     mVrSystem = nullptr;
     qInfo("OpenVR shutdown");
@@ -197,6 +219,7 @@ bool cApplication::ShutdownOpenvr() {
 
 void cApplication::Shutdown() {
     disconnect(mTimer, nullptr, this, nullptr);
+    disconnect(mStatusTimer, nullptr, this, nullptr);
     ShutdownOpenvr();
 }
 
@@ -251,7 +274,9 @@ void cApplication::UpdateTrackedDevice(uint32_t index, vr::EVREventType event) {
     // Other systems' controllers and trackers are offered as override targets.
     const bool controllerOrTracker = info.deviceClass == vr::TrackedDeviceClass_Controller ||
                                      info.deviceClass == vr::TrackedDeviceClass_GenericTracker;
-    if (controllerOrTracker && info.trackingSystemName != QLatin1String(kDriverName) &&
+    // The driver's devices name their system "Halvex": never their own override target.
+    const bool ours = info.trackingSystemName.compare(QLatin1String(kDriverName), Qt::CaseInsensitive) == 0;
+    if (controllerOrTracker && !ours &&
         !info.registeredDeviceType.isEmpty()) {
         mMainWindow->AddOverrideDevice(QString("/devices/%1").arg(info.registeredDeviceType));
     }
@@ -334,4 +359,73 @@ bool cApplication::SaveSettings() {
     }
     if (temporary) ShutdownOpenvr();
     return true;
+}
+
+void cApplication::RefreshStatus() {
+    if (mDriverLink->Busy()) return;
+    if (!mVrSystem) {
+        mMainWindow->StatusPanel()->Show(DescribeStatus(cDriverLink(nullptr, nullptr).Ask("status")));
+        return;
+    }
+    mDriverLink->Ask("status", this, [this](const sDriverAnswer& answer) {
+        mMainWindow->StatusPanel()->Show(DescribeStatus(answer));
+    });
+}
+
+bool cApplication::SaveCalibrations(const tSlotCalibrations& calibrations, QString& error) {
+    if (!mVrSystem) {
+        error = tr("The runtime is not running: start it and calibrate again.");
+        return false;
+    }
+    vr::EVRInitError interfaceError = vr::VRInitError_None;
+    auto* settings = static_cast<vr::IVRSettings*>(vr::VR_GetGenericInterface(vr::IVRSettings_Version, &interfaceError));
+    std::string reason;
+    if (WriteCalibrations(settings, calibrations, reason)) return true;
+    error = QString::fromStdString(reason);
+    return false;
+}
+
+cCalibrationWizard* cApplication::CalibrationWizard() const { return mWizard; }
+
+void cApplication::OpenCalibrationWizard() {
+    if (mWizard) {
+        mWizard->raise();
+        return;
+    }
+    if (!mVrSystem) {
+        QMessageBox::warning(mMainWindow, tr("Calibration"),
+                             tr("The calibration needs the runtime running with the driver: start it and press Retry."),
+                             QMessageBox::Ok);
+        return;
+    }
+    mWizard = new cCalibrationWizard(
+        *mDriverLink, [this](const tSlotCalibrations& c, QString& error) { return SaveCalibrations(c, error); },
+        mCalibrationSeconds, mMainWindow);
+    mWizard->setAttribute(Qt::WA_DeleteOnClose);
+    connect(mWizard, &cCalibrationWizard::CalibrationApplied, this, &cApplication::RefreshStatus);
+    mWizard->open();
+}
+
+void cApplication::ClearCalibration() {
+    const QMessageBox::StandardButton choice = QMessageBox::question(
+        mMainWindow, tr("Clear Calibration"),
+        tr("Forget the calibration of every device? The driver then uses the rigid bodies as they are streamed."),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (choice != QMessageBox::Yes) return;
+    QString error;
+    if (!SaveCalibrations(IdentityCalibrations(), error)) {
+        QMessageBox::critical(mMainWindow, tr("Error"), tr("The calibration was not cleared: %1").arg(error),
+                              QMessageBox::Ok);
+        return;
+    }
+    mDriverLink->Ask("reload", this, [this](const sDriverAnswer& answer) {
+        if (!answer.Ok()) {
+            QMessageBox::warning(mMainWindow, tr("Warning"),
+                                 tr("The calibration was cleared in the settings, but the driver did not take it up "
+                                    "now: %1 It applies at the runtime's next start.")
+                                     .arg(QString::fromStdString(answer.message)),
+                                 QMessageBox::Ok);
+        }
+        RefreshStatus();
+    });
 }

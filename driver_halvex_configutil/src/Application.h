@@ -1,18 +1,24 @@
 // The utility's application object: owns the window, holds the runtime connection,
 // polls the runtime's events every millisecond, keeps the table of tracked devices
-// the runtime reports, and loads and saves the driver's settings on the window's
-// requests. Everything runs on the Qt main thread.
+// the runtime reports, loads and saves the driver's settings on the window's
+// requests, asks the driver for its status once a second and runs the calibration.
+// Everything but the driver requests runs on the Qt main thread.
 #pragma once
+
+#include "CalibrationSettings.h"
 
 #include <openvr.h>
 
 #include <QApplication>
 #include <QHash>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
 #include <cstdint>
 
+class cAsyncDriverLink;
+class cCalibrationWizard;
 class cMainWindow;
 
 struct sTrackedDeviceInfo {
@@ -32,12 +38,22 @@ public:
     cMainWindow* MainWindow() const { return mMainWindow; }
     bool IsOpenvrInitialized() const { return mVrSystem != nullptr; }
     const QHash<uint32_t, sTrackedDeviceInfo>& TrackedDevices() const { return mTrackedDevices; }
+    // The wizard's countdown; a minute unless a test wants less.
+    void SetCalibrationSeconds(int seconds) { mCalibrationSeconds = seconds; }
+    // The open wizard; null when none is open.
+    cCalibrationWizard* CalibrationWizard() const;
 
 public slots:
     void Shutdown();
     void ProcessEvents();
     bool LoadSettings();
     bool SaveSettings();
+    // Asks for the driver's status unless a request is still out; the panel shows it when it comes.
+    void RefreshStatus();
+    // Opens the wizard (without waiting for it) while the runtime runs.
+    void OpenCalibrationWizard();
+    // After the user confirms: the identity saved for every device, and the driver reloads.
+    void ClearCalibration();
 
 public:
     bool InitializeOpenvr(vr::EVRApplicationType type, vr::EVRInitError* error);
@@ -48,6 +64,8 @@ public:
     // The window's fields from the settings store, in the load order; a read that fails
     // shows the field's default.
     void ShowSettingsFrom(vr::IVRSettings* settings);
+    // Through the running runtime only: the driver must be there to reload them.
+    bool SaveCalibrations(const tSlotCalibrations& calibrations, QString& error);
 
 private:
     // A connection for one load or save: the open one, else a temporary utility
@@ -59,6 +77,10 @@ private:
 
     vr::IVRSystem* mVrSystem = nullptr;
     QTimer* mTimer = nullptr;
+    QTimer* mStatusTimer = nullptr;
+    cAsyncDriverLink* mDriverLink = nullptr;
+    QPointer<cCalibrationWizard> mWizard;
+    int mCalibrationSeconds = 60;
     cMainWindow* mMainWindow = nullptr;
     bool mSettingsLoaded = false;
     QHash<uint32_t, sTrackedDeviceInfo> mTrackedDevices;

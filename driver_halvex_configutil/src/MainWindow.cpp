@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "StatusPanel.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -53,6 +55,7 @@ cMainWindow::cMainWindow(QWidget* parent) : QMainWindow(parent) {
     setMinimumWidth(400);
 
     QWidget* statusGroup = CreateStatusGroup();
+    mStatusPanel = new cStatusPanel;
     QWidget* connectionGroup = CreateConnectionGroup();
     QWidget* headGroup = CreateHeadGroup();
     QWidget* controllerAGroup = CreateControllerGroup(tr("Controller A"), mControllerAEnableBox,
@@ -76,6 +79,7 @@ cMainWindow::cMainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
     column->addWidget(statusGroup);
+    column->addWidget(mStatusPanel);
     column->addWidget(connectionGroup);
     column->addWidget(headGroup);
     column->addWidget(controllerAGroup);

@@ -1,5 +1,5 @@
-// The utility's one window: runtime status, the driver's settings as widgets, and
-// three buttons that only emit signals. cApplication loads and saves by reading and
+// The utility's one window: runtime status, the driver's live status, the driver's
+// settings as widgets, and buttons that only emit signals. cApplication loads and saves by reading and
 // setting the widgets directly.
 #pragma once
 
@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class cStatusPanel;
 
 class cMainWindow : public QMainWindow {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
     void AddOverrideDevice(QString text);
 
     QLabel* StatusLabel() const { return mStatusLabel; }
+    cStatusPanel* StatusPanel() const { return mStatusPanel; }
     QPushButton* RetryButton() const { return mRetryButton; }
     QComboBox* ConnectionTypeBox() const { return mConnectionTypeBox; }
     QLineEdit* ServerAddressField() const { return mServerAddressField; }
@@ -58,6 +60,7 @@ private:
                                    QComboBox*& overrideBox);
 
     QLabel* mStatusLabel = nullptr;
+    cStatusPanel* mStatusPanel = nullptr;
     QPushButton* mRetryButton = nullptr;
     QComboBox* mConnectionTypeBox = nullptr;
     QLineEdit* mServerAddressField = nullptr;

@@ -206,11 +206,13 @@ TEST_F(Application, OffersOtherSystemsControllersAndFollowsTheRuntimesLife) {
     runtime->AddDevice(5, vr::TrackedDeviceClass_GenericTracker, "lighthouse", "lighthouse/LHR-T");
     runtime->AddDevice(6, vr::TrackedDeviceClass_Controller, "lighthouse", "");
     runtime->AddDevice(7, vr::TrackedDeviceClass_Controller, "halvex", "halvex/halvex-controller-b");
-    ASSERT_TRUE(ProcessUntil([&] { return mApplication->TrackedDevices().size() == 6; }));
+    // The driver's own name as its devices report it.
+    runtime->AddDevice(8, vr::TrackedDeviceClass_Controller, "Halvex", "halvex/halvex-controller-a");
+    ASSERT_TRUE(ProcessUntil([&] { return mApplication->TrackedDevices().size() == 7; }));
     EXPECT_EQ(Items(w.ControllerBOverrideBox()), (QStringList{"", "/devices/lighthouse/LHR-A", "/devices/lighthouse/LHR-T"}));
 
     runtime->RemoveDevice(5);
-    ASSERT_TRUE(ProcessUntil([&] { return mApplication->TrackedDevices().size() == 5; }));
+    ASSERT_TRUE(ProcessUntil([&] { return mApplication->TrackedDevices().size() == 6; }));
     EXPECT_EQ(w.ControllerAOverrideBox()->count(), 3) << "a target stays offered after its device left";
 
     runtime->Stop(200);

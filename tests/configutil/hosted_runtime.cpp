@@ -5,9 +5,18 @@
 #include "vrhost/clients/client_service.h"
 #include "vrhost/host/host.h"
 
+#include "vrhost/accuracy/truth_comparison.h"
+#include "vrhost/world/simulated_world.h"
+
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace halvex::test {
+
+namespace {
+constexpr double kDegreesPerRadian = 57.29577951308232;
+}  // namespace
 
 struct cHostedRuntime::sParts {
     std::unique_ptr<vrhost::cHost> host;
@@ -16,10 +25,13 @@ struct cHostedRuntime::sParts {
 };
 
 cHostedRuntime::cHostedRuntime(const std::filesystem::path& settingsFile,
-                               const std::vector<std::string>& otherControllers)
+                               const std::vector<std::string>& otherControllers, const std::string& scenario,
+                               bool realisticSensors)
     : mParts(new sParts) {
     vrhost::sHostOptions options;
     options.settingsFile = settingsFile.u8string();
+    options.scenario = scenario;
+    if (realisticSensors) options.sensorProfile = sim::eSensorProfile::Realistic;
     mParts->host = std::make_unique<vrhost::cHost>(options);
     mParts->host->LoadDriver(DriverFolder());
     std::vector<vrhost::sOtherController> controllers;
@@ -64,6 +76,29 @@ bool cHostedRuntime::HeadPoseValid() const {
         if (device.serial == "halvex-head" && device.hasLastPose && device.lastPose.pose.poseIsValid) return true;
     }
     return false;
+}
+
+bool cHostedRuntime::HeadErrorSince(double from, double& positionRmsMm, double& orientationRmsDeg,
+                                    size_t& samples) const {
+    samples = 0;
+    vrhost::cSimulatedWorld* world = mParts->host ? mParts->host->World() : nullptr;
+    if (!world) return false;
+    vr::TrackedDeviceIndex_t head = vr::k_unTrackedDeviceIndexInvalid;
+    for (const vrhost::sDeviceRecord& device : mParts->host->Devices())
+        if (device.serial == "halvex-head") head = device.index;
+    double position = 0.0, orientation = 0.0;
+    for (const vrhost::sPoseUpdate& update : mParts->host->PoseUpdates()) {
+        if (update.deviceIndex != head || update.hostTime < from || !update.pose.poseIsValid) continue;
+        vrhost::sWorldPose truth;
+        if (!world->Truth().TruthOfUpdate("halvex-head", update, truth)) continue;
+        position += std::pow(vrhost::PositionError(update.world, truth) * 1000.0, 2);
+        orientation += std::pow(vrhost::OrientationError(update.world, truth) * kDegreesPerRadian, 2);
+        ++samples;
+    }
+    if (samples == 0) return false;
+    positionRmsMm = std::sqrt(position / samples);
+    orientationRmsDeg = std::sqrt(orientation / samples);
+    return true;
 }
 
 }  // namespace halvex::test

@@ -17,8 +17,11 @@ void SetEnvironment(const char* name, const std::string& value);
 
 class cHostedRuntime {
 public:
-    // `otherControllers`: "SYSTEM/SERIAL" each.
-    cHostedRuntime(const std::filesystem::path& settingsFile, const std::vector<std::string>& otherControllers);
+    // `otherControllers`: "SYSTEM/SERIAL" each. `scenario`: the motion the simulated
+    // headset's IMU and the truth follow (empty: none); `realisticSensors`: the
+    // realistic sensor profile instead of the ideal one.
+    cHostedRuntime(const std::filesystem::path& settingsFile, const std::vector<std::string>& otherControllers,
+                   const std::string& scenario = std::string(), bool realisticSensors = false);
     ~cHostedRuntime();
 
     // Loads the driver, starts serving clients, calls Init; false (with a test
@@ -29,6 +32,9 @@ public:
     // Cleanup, then no more clients.
     void Stop();
     bool HeadPoseValid() const;
+    // With a scenario: the head's valid poses received at driver time `from` or later
+    // against the truth, as RMS; false when there were none.
+    bool HeadErrorSince(double from, double& positionRmsMm, double& orientationRmsDeg, size_t& samples) const;
     // The driver log, one message a line, for failure messages.
     std::string Log() const;
 

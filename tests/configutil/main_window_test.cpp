@@ -39,7 +39,7 @@ TEST(MainWindow, ShowsEveryGroupLabelAndChoice) {
 
     QStringList groups;
     for (const QGroupBox* group : window.findChildren<QGroupBox*>()) groups << group->title();
-    EXPECT_EQ(groups, (QStringList{"", "Connection", "HMD", "Controller A", "Controller B"}));
+    EXPECT_EQ(groups, (QStringList{"", "Live Status", "Connection", "HMD", "Controller A", "Controller B"}));
 
     const QStringList labels = Texts(window.findChildren<QLabel*>());
     for (const char* text : {"OpenVR Status:", "Driver Version:", "2.2.0.0 (57183)", "Orientation:", "+Z Forward",

@@ -1,7 +1,7 @@
 #include "calibrate_tool.h"
 
 #include "calibration_report.h"
-#include "recording_input.h"
+#include "recording_calibration.h"
 #include "settings_update.h"
 
 #include <cmath>
@@ -18,19 +18,6 @@ const char kUsage[] =
     "their standard errors. --apply writes them into the runtime's settings file (section\n"
     "driver_halvex), every other key kept. --slot names the device of a single file (default Head).\n";
 
-
-sDeviceCalibration ToDeviceCalibration(const calibration::sCalibrationResult& r) {
-    sDeviceCalibration c;
-    c.rigidBodyInDevice = calibration::RigidBodyInDevice(r.value);
-    c.opticalTimeOffset = r.value.opticalTimeOffsetMs / 1000.0;
-    c.gyroCorrection = r.value.gyroCorrection;
-    c.accelCorrection = r.value.accelCorrection;
-    c.gyroBias = r.value.gyroBias;
-    c.accelBias = r.value.accelBias;
-    c.opticalPositionVariance = r.noise.opticalPositionVariance;
-    c.opticalOrientationVariance = r.noise.opticalOrientationVariance;
-    return c;
-}
 
 }  // namespace
 
@@ -72,15 +59,9 @@ int RunHalvexCalibrate(const std::vector<std::string>& args, std::ostream& out, 
     }
     if (!slot.empty() && devices.size() == 1) devices[0].slot = slot;
 
-    std::vector<sDeviceOutcome> outcomes;
+    const std::vector<sDeviceOutcome> outcomes = CalibrateDevices(devices);
     bool allOk = true;
-    for (const sRecordedDevice& device : devices) {
-        sDeviceOutcome o;
-        o.device = &device;
-        o.result = calibration::Calibrate(device.recording);
-        allOk = allOk && o.result.ok;
-        outcomes.push_back(std::move(o));
-    }
+    for (const sDeviceOutcome& o : outcomes) allOk = allOk && o.result.ok;
     if (json) {
         nlohmann::json list = nlohmann::json::array();
         for (const sDeviceOutcome& o : outcomes) list.push_back(JsonReport(o));

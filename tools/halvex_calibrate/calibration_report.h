@@ -2,19 +2,13 @@
 // field names the settings and other programs use.
 #pragma once
 
-#include "calibration.h"
-#include "recording_input.h"
+#include "recording_calibration.h"
 
 #include <nlohmann/json.hpp>
 
 #include <string>
 
 namespace halvex::calibrate {
-
-struct sDeviceOutcome {
-    const sRecordedDevice* device = nullptr;
-    calibration::sCalibrationResult result;
-};
 
 std::string TextReport(const sDeviceOutcome& outcome);
 nlohmann::json JsonReport(const sDeviceOutcome& outcome);

@@ -1,5 +1,7 @@
 #include "settings_update.h"
 
+#include "recording_calibration.h"
+
 #include "client_link/atomic_file.h"
 
 #include <nlohmann/json.hpp>
@@ -37,8 +39,7 @@ bool ApplyToSettingsFile(const std::string& file, const std::vector<std::pair<st
             const std::string key = CalibrationKey(slot.c_str(), fields[i]);
             const std::string text = FormatCalibrationField(fields[i], calibration);
             // Typed as the driver reads them: numbers as floats, lists as strings.
-            if (std::string(fields[i]).find("Variance") != std::string::npos ||
-                std::string(fields[i]) == calibration_keys::kOpticalTimeOffsetMs) {
+            if (IsNumericCalibrationField(fields[i])) {
                 section[key] = std::stod(text);
             } else {
                 section[key] = text;

@@ -3,6 +3,7 @@
 // changes a setting and has the driver reload it, all with the runtime running.
 #include "client_test_support.h"
 #include "hosted_runtime.h"
+#include "platform/known_folders.h"
 #include "recording/device_calibration.h"
 #include "tessaly/server/mocap_server.h"
 
@@ -293,7 +294,13 @@ TEST(ClientRequests, AReloadedCalibrationMovesTheHeadLiveAndALiveRecordingNamesI
     reload("0,0,0,0,0,50");
     const nlohmann::json started = Ask(*tracking.debug, tracking.head, "halvex/1 record start");
     ASSERT_EQ(started["ok"], true) << started.dump();
+#if defined(_WIN32)
+    // Windows keeps recordings machine-wide, outside the state folder the test gives.
+    const std::filesystem::path logs =
+        std::filesystem::u8path(halvex::platform::RecordingLogFolder()).parent_path();
+#else
     const std::filesystem::path logs = state.Root() / "Halvex" / "OpenVR Driver" / "Logs";
+#endif
     ASSERT_TRUE(started["folder"].is_string()) << started.dump();
     const std::filesystem::path folder = std::filesystem::u8path(started["folder"].get<std::string>());
     EXPECT_TRUE(folder.is_absolute());

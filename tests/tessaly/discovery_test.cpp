@@ -230,7 +230,9 @@ TEST(TessalyDiscovery, NoCallbackRunsOnceFreeHasReturned) {
 TEST(TessalyDiscovery, FreeingFromInsideItsOwnCallbackEndsIt) {
     auto server = ServerOn("127.0.0.1", false);
     cScopedEnvironment env("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());
-    sSlowCallbackState state;
+    // Freed from inside, the discovery thread finishes its callback unjoined: the state must
+    // outlive this test, or a later test's stack reuses what that thread still writes.
+    static sSlowCallbackState state;
     state.freeFromInside = true;
     ASSERT_EQ(Tessaly_CreateAsyncServerDiscovery(&state.handle, &SlowDiscoveryCallback, &state), ErrorCode_OK);
     ASSERT_TRUE(WaitUntil([&] { return state.freeResult.load() != -1; }, 3.0));

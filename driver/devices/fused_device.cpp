@@ -44,6 +44,7 @@ cHalvexFusedDevice::cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemanti
       mCalibration(mNewestCalibration.Get()),
       mFusionParams(fusionParams),
       mFusionFilter(fusionParams),
+      mRecorder([this](uint32_t deviceIndex, const std::atomic<bool>& stop) { RecordUntilStopped(deviceIndex, stop); }),
       mFamily(family) {
     mDevicePath = MakeDevicePath(serial);
 }
@@ -83,7 +84,7 @@ void cHalvexFusedDevice::UpdateOptical(const double position[3], const double or
 
     const Eigen::Quaterniond received(orientation[3], orientation[0], orientation[1], orientation[2]);
     const Eigen::Vector3d p(position[0], position[1], position[2]);
-    const bool recording = mRecording.load();
+    const bool recording = mRecorder.Enabled();
     const auto recordAsReceived = [&] {
         mOpticalRawRing.push(halvex::sRawRecord{DriverTimeNow(), sampleTime, 1.0, p.x(), p.y(), p.z(), received.w(),
                                                 received.x(), received.y(), received.z()});
@@ -277,7 +278,7 @@ void cHalvexFusedDevice::SetCalibration(const halvex::sDeviceCalibration& calibr
     if (!mNewestCalibration.Set(calibration)) return;
     DriverLog("%s calibration replaced", mName.c_str());
     // Its calibration file was written at the start; a replay of it would part from here.
-    if (mRecording.load() && !mRecordThreadDone.load())
+    if (mRecorder.Running())
         DriverLog("%s calibration replaced during a recording: its file keeps the one it started with", mName.c_str());
 }
 
@@ -290,7 +291,7 @@ sDeviceStatus cHalvexFusedDevice::Status() const {
     status.lastImuTime = mLastImuSampleTime.load();
     status.filterResets = mFilterResets.load(std::memory_order_relaxed);
     status.canRecord = true;
-    status.recording = mRecording.load() && !mRecordThreadDone.load();
+    status.recording = mRecorder.Running();
     return status;
 }
 

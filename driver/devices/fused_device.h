@@ -8,6 +8,7 @@
 
 #include "devices/calibration_snapshot.h"
 #include "devices/device_base.h"
+#include "devices/device_recorder.h"
 #include "fusion/fusion_filter.h"
 #include "recording/device_calibration.h"
 #include "recording/record_ring.h"
@@ -85,29 +86,19 @@ protected:
     // The position last handed to mFusionFilter, to judge its state by; guarded by mFilterMutex.
     Eigen::Vector3d mNewestFilterOpticalPosition = Eigen::Vector3d::Zero();
     std::mutex mFilterMutex;  // guards mFusionFilter; taken before mPoseMutex
-    std::atomic<bool> mRecording{false};  // set at Activate, read by the frame and IMU threads
-    std::thread mRecordThread;
-    std::atomic<bool> mStopRecordThread{false};
-    // Set by the recording thread as its last act: a stopped thread is joined at once.
-    std::atomic<bool> mRecordThreadDone{true};
-    // The index naming the files of the recording running or last started; invalid when none.
-    std::atomic<uint32_t> mRecordingIndex{vr::k_unTrackedDeviceIndexInvalid};
-    // Serialises starting, stopping and joining the recording thread.
-    std::mutex mRecordControlMutex;
     std::atomic<uint32_t> mFilterResets{0};
     halvex::cRecordRing<halvex::sRawRecord> mImuRawRing;
     halvex::cRecordRing<halvex::sRawRecord> mOpticalRawRing;
     halvex::cRecordRing<halvex::sFilterRecord> mFilterRing;
+    // Enabled at Activate, read by the frame and IMU threads; after the rings it drains.
+    halvex::cDeviceRecorder mRecorder;
 
 private:
     // Logs why the filter's state is impossible; false when it is sound. Filter mutex held.
     bool FilterStateIsImpossibleLocked(bool log);
     // Hands the pose to the runtime unless its orientation is unusable.
     bool SubmitCheckedPose(const vr::DriverPose_t& pose);
-    void ThreadProc_RecordThread(uint32_t deviceIndex);
-    void RecordUntilStopped(uint32_t deviceIndex);
-    // With mRecordControlMutex held.
-    void StartRecordThreadLocked(uint32_t deviceIndex);
+    void RecordUntilStopped(uint32_t deviceIndex, const std::atomic<bool>& stop);
     const char* ClassLogName() const;
 
     const eFusedDeviceFamily mFamily;

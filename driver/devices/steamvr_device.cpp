@@ -69,7 +69,7 @@ vr::EVRInitError cHalvexSteamvrDevice::Activate(uint32_t unObjectId) {
         // Activated twice without Deactivate: a second thread must not replace a running one.
         Deactivate();
         ActivateCommon(unObjectId, "Activating Halvex SteamVR Device", true);
-        mRecording.store(mProvider->mRecordRawData);
+        mRecorder.SetEnabled(mProvider->mRecordRawData);
         if (DebugLogging()) DriverLog("HalvexSteamVRDevice: Activate: call cHalvexSteamVRDevice::ThreadProc_ImuThread");
         StartImuThread([this, unObjectId] { gImuThreadBoundary.Run([&] { ThreadProc_ImuThread(unObjectId); }); });
         halvex::platform::SetThreadTimeCritical(mImuThread);

@@ -44,7 +44,7 @@ void cHalvexSteamvrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
     DriverLog("IMU stream opened at '%s' for device %s", mImuPath, mSerialNumber.c_str());
     ReadImuCalibration();
     ResetFilter();
-    if (mRecording.load()) StartRecordThread(deviceIndex);
+    if (mRecorder.Enabled()) StartRecordThread(deviceIndex);
     while (!mStopImuThread.load()) {
         ProcessImuSamples();
         halvex::platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::nanoseconds(500000));
@@ -201,7 +201,7 @@ void cHalvexSteamvrDevice::ProcessImuSamples() {
         for (uint32_t offset = 0; offset + kImuSampleSize <= bytesRead; offset += kImuSampleSize) {
             vr::ImuSample_t sample;
             std::memcpy(&sample, buffer + offset, sizeof(sample));
-            const bool recording = mRecording.load();
+            const bool recording = mRecorder.Enabled();
             // A NaN time or reading would poison the filter for good: a NaN time even
             // defeats the time-order check in FeedImuSample.
             const double rawAccel[3] = {sample.vAccel.v[0], sample.vAccel.v[1], sample.vAccel.v[2]};

@@ -88,7 +88,7 @@ vr::EVRInitError cHalvexWmrDevice::Activate(uint32_t unObjectId) {
                                             "{halvex}/chaperone_info.vrchap");
         }
         LoadLearnedBiases();
-        mRecording.store(mProvider->mRecordRawData);
+        mRecorder.SetEnabled(mProvider->mRecordRawData);
         if (DebugLogging()) DriverLog("HalvexWmrDevice: Activate: call cHalvexWmrDevice::ThreadProc_ImuThread");
         mStopSignal.Clear();
         StartImuThread([this, unObjectId] { gImuThreadBoundary.Run([&] { ThreadProc_ImuThread(unObjectId); }); });
@@ -131,7 +131,7 @@ void cHalvexWmrDevice::ThreadProc_ImuThread(uint32_t deviceIndex) {
     }
     DriverLog("ThreadProc_ImuThread: initializing filter");
     ResetFilter();
-    if (mRecording.load()) StartRecordThread(deviceIndex);
+    if (mRecorder.Enabled()) StartRecordThread(deviceIndex);
     while (!mStopImuThread.load()) {
         mImuLink.BeginSelection_ImuThread();
         if (!PollUntilLost_ImuThread() || !SearchAgain_ImuThread()) break;

@@ -64,7 +64,7 @@ cHalvexWmrDevice::ePoll cHalvexWmrDevice::PollImu_ImuThread() {
         if (DebugLogging()) DriverLog("PollImu_ImuThread: Early Return bProcessedNewSamples == false");
         return ePoll::NoReport;
     }
-    const bool recording = mRecording.load();
+    const bool recording = mRecorder.Enabled();
     if (recording) {
         halvex::sReportRecord record;
         record.size = static_cast<uint32_t>(halvex::wmr::kSensorReportSize);

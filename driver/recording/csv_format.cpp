@@ -10,6 +10,9 @@ const char kFilterColumns[] =
     "gx,gy,gz,posxp,posyp,poszp,velxp,velyp,velzp,orixp,oriyp,orizp,abxp,abyp,abzp,gbxp,gbyp,"
     "gbzp,gxp,gyp,gzp";
 
+const char kOrientationOnlySourceLine[] =
+    "# Source: orientation-only headset; imu rows: body-frame angular velocity in rx,ry,rz, no accelerometer";
+
 bool WriteRawDataHeader(std::FILE* file, const sRawDataHeader& header) {
     bool ok = std::fputs("# ImuToHead:\n", file) >= 0;
     for (int row = 0; row < 3; ++row) {
@@ -17,6 +20,7 @@ bool WriteRawDataHeader(std::FILE* file, const sRawDataHeader& header) {
         ok &= std::fprintf(file, "#     %+1.16e %+1.16e %+1.16e %+1.16e\n", m[0], m[1], m[2], m[3]) >= 0;
     }
     ok &= std::fputs("#\n", file) >= 0;
+    if (header.orientationOnly) ok &= std::fprintf(file, "%s\n", kOrientationOnlySourceLine) >= 0;
     if (header.hasFactoryScales) {
         const double* a = header.factoryAccelScale;
         const double* g = header.factoryGyroScale;

@@ -17,11 +17,16 @@ struct sRawDataHeader {
     bool hasFactoryScales = false;
     double factoryAccelScale[3] = {1, 1, 1};
     double factoryGyroScale[3] = {1, 1, 1};
+    // An orientation-only headset (no accelerometer): its "imu" rows carry the headset's
+    // body-frame angular velocity in rx, ry, rz and zeros in tx, ty, tz. Stated by
+    // kOrientationOnlySourceLine after the ImuToHead matrix.
+    bool orientationOnly = false;
 };
 
 // The column lines of the raw data and filter files, without the line end.
 extern const char kRawDataColumns[];
 extern const char kFilterColumns[];
+extern const char kOrientationOnlySourceLine[];
 
 // Each returns false when the stream reported a write error.
 bool WriteRawDataHeader(std::FILE* file, const sRawDataHeader& header);

@@ -30,13 +30,13 @@ public:
         if (folder.back() != '/' && folder.back() != '\\') folder += '/';
         mRawPath = RecordingFilePath(folder, mSetup.deviceIndex, "_rawdata.csv");
         mFilterPath = RecordingFilePath(folder, mSetup.deviceIndex, "_filter.csv");
-        if (!OpenOne(mRawPath, mRawFile) || !OpenOne(mFilterPath, mFilterFile)) {
+        if (!OpenOne(mRawPath, mRawFile) || (mSetup.writeFilterFile && !OpenOne(mFilterPath, mFilterFile))) {
             Close();
             return false;
         }
         mResult.filesOpened = true;
         Count(WriteRawDataHeader(mRawFile, mSetup.header), mRawPath);
-        Count(WriteFilterHeader(mFilterFile), mFilterPath);
+        if (mFilterFile) Count(WriteFilterHeader(mFilterFile), mFilterPath);
         if (mSetup.calibration) {
             // A small file of its own: the CSV formats stay as they are.
             const std::string path = RecordingFilePath(folder, mSetup.deviceIndex, "_calibration.txt");
@@ -59,7 +59,7 @@ public:
             // Producers are idle or a lone row is settling: make the files current and wait.
             Flush(mRawFile, mRawPath);
             DrainFilterRing(cFilterRecordRing::kCapacity);
-            Flush(mFilterFile, mFilterPath);
+            if (mFilterFile) Flush(mFilterFile, mFilterPath);
             DrainReportRing();
             platform::SleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(1));
         }
@@ -142,7 +142,7 @@ private:
     }
 
     void DrainFilterRing(uint32_t limit) {
-        if (!mSetup.filterRing) return;
+        if (!mSetup.filterRing || !mFilterFile) return;
         sFilterRecord record;
         for (uint32_t i = 0; i < limit && mSetup.filterRing->pop(record); ++i) {
             const bool written = mSetup.filterRowStyle == eFilterRowStyle::Wmr ? WriteWmrFilterRow(mFilterFile, record)

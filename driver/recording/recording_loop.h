@@ -2,7 +2,7 @@
 // two CSV files in the recording log folder until asked to stop.
 //
 //   device<index>_rawdata.csv  IMU and optical samples, one time-ordered stream
-//   device<index>_filter.csv   filter snapshots, in the order they were taken
+//   device<index>_filter.csv   filter snapshots, in the order they were taken (devices with a filter)
 //   device<index>_imuraw.csv   (WMR) every raw HID sensor report as a text line
 //
 // The loop is the only consumer of the rings it is given. It never ends the process:
@@ -36,6 +36,8 @@ struct sRecordingSetup {
     cRawRecordRing* opticalRawRing = nullptr;
     cFilterRecordRing* filterRing = nullptr;
     eFilterRowStyle filterRowStyle = eFilterRowStyle::Lighthouse;
+    // A device without a filter writes no filter file.
+    bool writeFilterFile = true;
     // Read once, when the headers are written.
     sRawDataHeader header;
     // With a report ring, the third file: `reportHeader`, then `reportLine` of each

@@ -134,8 +134,13 @@ bool ReadRawDataFile(std::istream& in, sRawDataFile& file, sInputError& error) {
             return reader.Fail(error, "an ImuToHead row needs '#' and four numbers");
     }
     if (!ExpectLine(reader, "#", "the end of the ImuToHead matrix", error)) return false;
-    // A Lighthouse head states its factory scales here, a WMR head goes straight on.
+    // An orientation-only headset says so here; a Lighthouse head states its factory
+    // scales, a WMR head goes straight on.
     if (!reader.Next(line)) return reader.FailAtEnd(error, "file ends before the column line");
+    if (line == kOrientationOnlySourceLine) {
+        file.header.orientationOnly = true;
+        if (!reader.Next(line)) return reader.FailAtEnd(error, "file ends before the column line");
+    }
     if (line.rfind("# FactoryAccelScale:", 0) == 0) {
         if (!ParseCommentNumbers(line, "# FactoryAccelScale:", file.header.factoryAccelScale, 3))
             return reader.Fail(error, "expected '# FactoryAccelScale:' and three numbers");

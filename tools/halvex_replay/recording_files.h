@@ -33,7 +33,7 @@ struct sFilterRow {
     long line = 0;
 };
 
-// Lighthouse (with factory-scale lines) and WMR (without) raw data files.
+// Lighthouse (with factory-scale lines), WMR (without) and orientation-only raw data files.
 bool ReadRawDataFile(std::istream& in, sRawDataFile& file, sInputError& error);
 
 // Rows with the type as a number (Lighthouse) or as its name (WMR).

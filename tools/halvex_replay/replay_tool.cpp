@@ -211,6 +211,11 @@ int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages
         return 2;
     }
     if (!ReadRawDataFile(rawIn, raw, error)) return ReportInputError(command.rawFile, error, messages), 2;
+    if (raw.header.orientationOnly) {
+        messages << "halvex_replay: " << command.rawFile
+                 << " is an orientation-only headset's recording: no accelerometer, no filter to replay\n";
+        return 2;
+    }
     if (!ReadCalibrationBeside(command.rawFile, command.options.calibration, messages)) return 2;
     TakeDeviceOptions(raw, command);
 

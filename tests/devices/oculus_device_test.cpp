@@ -2,12 +2,20 @@
 
 #include "core/device_provider.h"
 #include "devices/oculus_device.h"
+#include "platform/known_folders.h"
+#include "recording/csv_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -170,5 +178,162 @@ TEST_F(OculusDevice, APoseWithANonFiniteNumberIsNeverSubmitted) {
     EXPECT_EQ(mLog.CountContaining("ERROR: vr::VRServerDriverHost() null"), 1);
     device->Deactivate();
 }
+
+// A rigid body 2.5 degrees off about a tilted axis and 20 mm to one side, its stamp 8 ms late.
+halvex::sDeviceCalibration TestCalibration() {
+    halvex::sDeviceCalibration calibration;
+    calibration.rigidBodyInDevice.linear() =
+        Eigen::AngleAxisd(2.5 * EIGEN_PI / 180.0, Eigen::Vector3d(0.3, 1.0, -0.2).normalized()).toRotationMatrix();
+    calibration.rigidBodyInDevice.translation() = Eigen::Vector3d(0.02, -0.01, 0.005);
+    calibration.opticalTimeOffset = -0.008;
+    return calibration;
+}
+
+TEST_F(OculusDevice, TheSlotsCalibrationMovesTheOpticalPoseOntoTheDeviceAndShiftsItsTime) {
+    const halvex::sDeviceCalibration calibration = TestCalibration();
+    mProvider.mCalibrations[Hmd] = calibration;
+    std::unique_ptr<cHalvexOculusDevice> device(new cHalvexOculusDevice(&mProvider, Hmd, "halvex-head", mLink.get()));
+    EXPECT_TRUE(device->Calibration() == calibration);
+
+    // Two headset samples 10 ms apart, then an optical sample stamped with the second's time:
+    // 8 ms earlier in truth, so it pairs with the headset most of the way back to the first.
+    const Eigen::Quaternionf h0(Eigen::AngleAxisf(0.0f, Eigen::Vector3f::UnitY()));
+    const Eigen::Quaternionf h1(Eigen::AngleAxisf(0.1f, Eigen::Vector3f::UnitY()));
+    device->ProcessChildSample(HeadsetSample(h0), 10.000);
+    device->ProcessChildSample(HeadsetSample(h1), 10.010);
+    const double position[3] = {0.1, 1.6, -0.3};
+    const Eigen::Quaterniond streamed(Eigen::AngleAxisd(0.6, Eigen::Vector3d(0.2, 1.0, 0.1).normalized()));
+    const double orientation[4] = {streamed.x(), streamed.y(), streamed.z(), streamed.w()};
+    device->UpdateOptical(position, orientation, 10.010, 0.012);
+    device->ProcessChildSample(HeadsetSample(h1), 10.011);
+
+    // The device frame: the aligned pose times the rigid body's inverse, back in the streamed convention.
+    const Eigen::Quaterniond alignment(0.0, 0.0, 1.0, 0.0);
+    Eigen::Isometry3d aligned = Eigen::Isometry3d::Identity();
+    aligned.linear() = (streamed * alignment).toRotationMatrix();
+    aligned.translation() = Eigen::Vector3d(position[0], position[1], position[2]);
+    const Eigen::Isometry3d onDevice = aligned * calibration.rigidBodyInDevice.inverse();
+    const Eigen::Quaternionf expectedOptical((Eigen::Quaterniond(onDevice.rotation()) * alignment.conjugate()).cast<float>());
+    const vr::DriverPose_t pose = device->GetPose();
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(pose.vecPosition[i], onDevice.translation()[i], 1e-12) << i;
+    // Paired with the headset at 10.002 (a fifth of the way), the newest headset sample carries it on by the rest.
+    const Eigen::Quaternionf paired(Eigen::AngleAxisf(0.02f, Eigen::Vector3f::UnitY()));
+    const Eigen::Quaternionf expected = expectedOptical * (paired * kAlignment).inverse() * (h1 * kAlignment);
+    EXPECT_LT(AngleTo(pose.qRotation, expected), 2e-4f);
+    EXPECT_GT(AngleTo(pose.qRotation, expectedOptical), 0.05f) << "the time offset was not applied";
+    const Eigen::Quaternionf withoutRigidBody =
+        streamed.cast<float>() * (paired * kAlignment).inverse() * (h1 * kAlignment);
+    EXPECT_GT(AngleTo(pose.qRotation, withoutRigidBody), 0.03f) << "the rigid body was not applied";
+
+    // A reload is in force from the next optical sample; the identity gives the sample back unchanged.
+    device->SetCalibration(halvex::sDeviceCalibration{});
+    EXPECT_EQ(mLog.CountContaining("halvex-head-o calibration replaced"), 1);
+    device->SetCalibration(halvex::sDeviceCalibration{});
+    EXPECT_EQ(mLog.CountContaining("halvex-head-o calibration replaced"), 1) << "the same one again changes nothing";
+    device->UpdateOptical(position, orientation, 10.011, 0.012);
+    device->ProcessChildSample(HeadsetSample(h1), 10.012);
+    const vr::DriverPose_t plain = device->GetPose();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(plain.vecPosition[i], position[i]);
+    EXPECT_LT(AngleTo(plain.qRotation, streamed.cast<float>()), 1e-4f);
+}
+
+#if !defined(_WIN32)
+// The recording folder moved to a temporary one for the test's duration.
+struct sScopedStateHome {
+    sScopedStateHome()
+        : folder(std::filesystem::temp_directory_path() / ("halvex-oculus-test-" + std::to_string(std::random_device{}()))) {
+        setenv("XDG_STATE_HOME", folder.string().c_str(), 1);
+    }
+    ~sScopedStateHome() {
+        unsetenv("XDG_STATE_HOME");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::filesystem::path folder;
+};
+
+std::vector<std::string> Lines(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<double> Cells(const std::string& row) {
+    std::vector<double> cells;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = row.find(',', from);
+        cells.push_back(std::strtod(row.substr(from, comma - from).c_str(), nullptr));
+        if (comma == std::string::npos) return cells;
+        from = comma + 1;
+    }
+}
+
+TEST_F(OculusDevice, TheHeadRecordsTheHeadsetsRatesAndTheOpticalSamplesAsTheyCame) {
+    const sScopedStateHome stateHome;
+    mEnvironment.Set("HALVEX_OCULUS_SIM_SCENARIO", "head-turns");
+    mProvider.mRecordRawData = true;
+    mProvider.mCalibrations[Hmd] = TestCalibration();
+    std::unique_ptr<cHalvexOculusDevice> head(new cHalvexOculusDevice(&mProvider, Hmd, "halvex-head", mLink.get()));
+    std::unique_ptr<cHalvexOculusDevice> controller(
+        new cHalvexOculusDevice(&mProvider, ControllerA, "halvex-controller-a", mLink.get()));
+    ASSERT_EQ(head->Activate(7), vr::VRInitError_None);
+    ASSERT_EQ(controller->Activate(8), vr::VRInitError_None);
+    EXPECT_TRUE(head->Status().canRecord);
+    const uint64_t start = mLink->SampleCount();
+    const double position[3] = {0.1, 1.6, -0.3};
+    const double orientation[4] = {0.0, 0.6, 0.0, 0.8};
+    for (int i = 0; i < 20; ++i) {
+        head->UpdateOptical(position, orientation, 20.0 + i * 0.01, 0.012);
+        controller->UpdateOptical(position, orientation, 20.0 + i * 0.01, 0.012);
+        ASSERT_TRUE(WaitUntil([&] { return mLink->SampleCount() >= start + 10 * (i + 1); }, 10.0));
+    }
+    EXPECT_TRUE(head->Status().recording);
+    head->Deactivate();
+    controller->Deactivate();
+    EXPECT_FALSE(head->Status().recording);
+
+    const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
+    EXPECT_FALSE(std::filesystem::exists(folder / "device7_filter.csv")) << "this class has no filter";
+    EXPECT_TRUE(std::filesystem::exists(folder / "device7_calibration.txt"));
+    const std::vector<std::string> lines = Lines(folder / "device7_rawdata.csv");
+    ASSERT_GT(lines.size(), 6u);
+    EXPECT_EQ(lines[5], halvex::kOrientationOnlySourceLine);
+    EXPECT_EQ(lines[6], halvex::kRawDataColumns);
+    size_t imuRows = 0, opticalRows = 0;
+    double previousDriverTime = -1.0;
+    for (size_t i = 7; i < lines.size(); ++i) {
+        const std::vector<double> cells = Cells(lines[i]);
+        ASSERT_EQ(cells.size(), 10u) << lines[i];
+        EXPECT_GE(cells[0], previousDriverTime) << "rows in driver-time order";
+        previousDriverTime = cells[0];
+        if (lines[i].find(",imu,") != std::string::npos) {
+            ++imuRows;
+            EXPECT_EQ(cells[3], 0.0);
+            EXPECT_EQ(cells[4], 0.0);
+            EXPECT_EQ(cells[5], 0.0);
+            EXPECT_EQ(cells[6], 0.0);
+            EXPECT_TRUE(std::isfinite(cells[7]) && std::isfinite(cells[8]) && std::isfinite(cells[9]));
+        } else {
+            ++opticalRows;
+            // Before any calibration: the rigid body and the stamp exactly as streamed.
+            EXPECT_EQ(cells[1], 20.0 + static_cast<double>(opticalRows - 1) * 0.01);
+            EXPECT_EQ(cells[3], 0.1);
+            EXPECT_EQ(cells[7], 0.0);
+            EXPECT_EQ(cells[8], 0.6);
+            EXPECT_EQ(cells[6], 0.8);
+        }
+    }
+    EXPECT_EQ(opticalRows, 20u);
+    EXPECT_GE(imuRows, 190u);
+
+    // The controller's file: its optical rows only, the headset is not its sensor.
+    const std::vector<std::string> controllerLines = Lines(folder / "device8_rawdata.csv");
+    ASSERT_EQ(controllerLines.size(), 6u + 20u);
+    EXPECT_EQ(controllerLines[5], halvex::kRawDataColumns);
+    EXPECT_EQ(mLog.CountContaining("halvex-head-o recording ended"), 1);
+}
+#endif
 
 }  // namespace

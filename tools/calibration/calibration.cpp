@@ -1,5 +1,9 @@
 #include "calibration.h"
 
+#include "excitation_check.h"
+#include "least_squares.h"
+#include "orientation_calibration.h"
+#include "refusal_text.h"
 #include "recording_track.h"
 #include "rotation_log.h"
 #include "time_offset_search.h"
@@ -16,47 +20,6 @@
 
 namespace halvex::calibration {
 namespace {
-
-constexpr double kRadToDeg = 57.29577951308232;
-// Windows overlap by half: neighbouring equations share noise, which the plain
-// least-squares covariance would count twice as often as it is independent.
-constexpr double kOverlapVarianceFactor = 2.0;
-constexpr int kErrorDraws = 400;
-
-struct sSolution {
-    Eigen::VectorXd x;
-    double ssr = 0.0;
-    Eigen::MatrixXd covariance;
-    bool ok = false;
-};
-
-sSolution Solve(const sLinearSystem& system) {
-    sSolution s;
-    const Eigen::Index n = system.design.rows();
-    const Eigen::Index p = system.design.cols();
-    if (n <= p + 10) return s;
-    const Eigen::MatrixXd normal = system.design.transpose() * system.design;
-    const Eigen::LDLT<Eigen::MatrixXd> ldlt(normal);
-    if (ldlt.info() != Eigen::Success) return s;
-    s.x = ldlt.solve(system.design.transpose() * system.observed);
-    s.ssr = (system.design * s.x - system.observed).squaredNorm();
-    const double variance = s.ssr / static_cast<double>(n - p);
-    s.covariance = kOverlapVarianceFactor * variance * ldlt.solve(Eigen::MatrixXd::Identity(p, p));
-    s.ok = s.x.allFinite() && s.covariance.allFinite();
-    return s;
-}
-
-double Rms(const sLinearSystem& system, const Eigen::VectorXd& x) {
-    if (system.design.rows() == 0) return 0.0;
-    return std::sqrt((system.design * x - system.observed).squaredNorm() / static_cast<double>(system.design.rows()));
-}
-
-Eigen::Matrix3d MatrixOf(const Eigen::VectorXd& x) {
-    Eigen::Matrix3d m;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) m(r, c) = x[3 * r + c];
-    return m;
-}
 
 // P = Q * U with Q a rotation and U upper triangular with a positive diagonal.
 bool SplitRotation(const Eigen::Matrix3d& p, Eigen::Matrix3d& rotation, Eigen::Matrix3d& upper) {
@@ -76,8 +39,8 @@ bool SplitRotation(const Eigen::Matrix3d& p, Eigen::Matrix3d& rotation, Eigen::M
 
 bool ValuesOf(const Eigen::VectorXd& gyro, const Eigen::VectorXd& accel, const Eigen::Isometry3d& imuInDevice,
               double offsetSeconds, sCalibrationValues& v) {
-    const Eigen::Matrix3d gyroInOptical = MatrixOf(gyro);
-    const Eigen::Matrix3d accelInOptical = MatrixOf(accel);
+    const Eigen::Matrix3d gyroInOptical = SensorMatrixOf(gyro);
+    const Eigen::Matrix3d accelInOptical = SensorMatrixOf(accel);
     Eigen::Matrix3d imuInOptical;
     if (!SplitRotation(accelInOptical, imuInOptical, v.accelCorrection)) return false;
     v.gyroCorrection = imuInOptical.transpose() * gyroInOptical;
@@ -135,62 +98,6 @@ sCalibrationValues Spread(const sSolution& gyro, const sSolution& accel, const E
     return se;
 }
 
-std::string Format(const char* format, double a, double b = 0.0) {
-    char text[256];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
-}
-
-// The 99th percentile of |x|.
-double Percentile99(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    const size_t rank = static_cast<size_t>(0.99 * static_cast<double>(values.size() - 1));
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rank), values.end());
-    return values[rank];
-}
-
-// Refuses motion that leaves an axis unexcited; empty when the motion will do.
-std::string ExcitationRefusal(const cRecordingTrack& track, const sCalibrationOptions& options) {
-    static const char* const kAxisNames[] = {"pitch", "yaw", "roll"};
-    std::vector<double> rates[3];
-    std::vector<double> forward, sideways;
-    Eigen::Vector3d sum = Eigen::Vector3d::Zero();
-    int count = 0;
-    for (size_t i = 0; i < track.ImuCount(); ++i) {
-        for (int a = 0; a < 3; ++a) rates[a].push_back(std::fabs(track.Imu(i).gyro[a]));
-        sum += track.Imu(i).accel;
-        // Gravity's direction in 0.1 s means: acceleration mostly averages out.
-        if (++count == 100) {
-            const Eigen::Vector3d up = sum.normalized();
-            forward.push_back(std::asin(std::clamp(up.z(), -1.0, 1.0)) * kRadToDeg);
-            sideways.push_back(std::asin(std::clamp(up.x(), -1.0, 1.0)) * kRadToDeg);
-            sum.setZero();
-            count = 0;
-        }
-    }
-    for (int a = 0; a < 3; ++a) {
-        const double peak = Percentile99(rates[a]) * kRadToDeg;
-        if (peak < options.minPeakRateDegPerSecond)
-            return "turn the head (or hand) about all three axes: " + std::string(kAxisNames[a]) +
-                   Format(" reached only %.0f \xC2\xB0/s (%.0f \xC2\xB0/s needed)", peak,
-                          options.minPeakRateDegPerSecond);
-    }
-    const auto range = [](std::vector<double> v) {
-        if (v.size() < 10) return 0.0;
-        std::sort(v.begin(), v.end());
-        return v[v.size() * 99 / 100] - v[v.size() / 100];
-    };
-    const double nods = range(forward);
-    if (nods < options.minTiltRangeDeg)
-        return Format("nod: tilt the head forward and back; it tilted through only %.0f \xC2\xB0 (%.0f \xC2\xB0 needed)",
-                      nods, options.minTiltRangeDeg);
-    const double tilts = range(sideways);
-    if (tilts < options.minTiltRangeDeg)
-        return Format("tilt the head to each shoulder; it tilted through only %.0f \xC2\xB0 (%.0f \xC2\xB0 needed)",
-                      tilts, options.minTiltRangeDeg);
-    return {};
-}
-
 }  // namespace
 
 Eigen::Isometry3d RigidBodyInDevice(const sCalibrationValues& values) {
@@ -203,6 +110,11 @@ Eigen::Isometry3d RigidBodyInDevice(const sCalibrationValues& values) {
 sCalibrationResult Calibrate(const sCalibrationRecording& recording, const sCalibrationOptions& options) {
     sCalibrationResult result;
     const cRecordingTrack track(recording);
+    if (recording.imu.empty()) {
+        result.refusal = "this device recorded no IMU samples (an Oculus headset's controller has none of its own): "
+                         "there is nothing to calibrate it against";
+        return result;
+    }
     if (track.OpticalCount() < 8 || track.ImuCount() < 8) {
         result.refusal = "the recording holds too few samples: record about a minute of motion with the rigid body tracked";
         return result;
@@ -211,39 +123,26 @@ sCalibrationResult Calibrate(const sCalibrationRecording& recording, const sCali
     const double end = std::min(track.OpticalTime(track.OpticalCount() - 1), track.Imu(track.ImuCount() - 1).time);
     result.seconds = std::max(0.0, end - start);
     if (result.seconds < 20.0) {
-        result.refusal = Format("record at least 20 s of motion with the rigid body tracked: this recording has %.0f s",
+        result.refusal = FormatMessage("record at least 20 s of motion with the rigid body tracked: this recording has %.0f s",
                                 result.seconds);
         return result;
     }
-    result.refusal = ExcitationRefusal(track, options);
+    const double mid = 0.5 * (start + end);
+    if (recording.orientationOnly) {
+        EstimateOrientationOnly(track, recording, options, mid, result);
+        return result;
+    }
+    result.refusal = RateExcitationRefusal(track, options.minPeakRateDegPerSecond);
+    if (result.refusal.empty()) result.refusal = TiltExcitationRefusal(track, options.minTiltRangeDeg);
     if (!result.refusal.empty()) return result;
     result.noise = EstimateNoise(track);
 
-    const double coarse = CoarseTimeOffset(track, options.maxTimeOffset);
-    if (!std::isfinite(coarse)) {
-        result.refusal = "the optical and IMU motion do not match: is this the rigid body of this device, and was it tracked?";
+    const sTimeOffset timeOffset = EstimateTimeOffset(track, options.maxTimeOffset, options.halfWindow, mid);
+    if (!timeOffset.ok) {
+        result.refusal = kMotionDoesNotMatch;
         return result;
     }
-    const double mid = 0.5 * (start + end);
-    const auto gyroSsr = [&](double offset) {
-        const sWindowEquations eq = BuildWindowEquations(track, offset, options.halfWindow, mid, false);
-        const sSolution s = Solve(eq.gyro);
-        return s.ok ? s.ssr : std::numeric_limits<double>::infinity();
-    };
-    // Refined on a grid, then a parabola through the best point and its neighbours.
-    const double step = 0.0005;
-    std::vector<double> grid, ssr;
-    for (int i = -4; i <= 4; ++i) {
-        grid.push_back(coarse + i * step);
-        ssr.push_back(gyroSsr(grid.back()));
-    }
-    size_t best = static_cast<size_t>(std::min_element(ssr.begin(), ssr.end()) - ssr.begin());
-    best = std::clamp<size_t>(best, 1, grid.size() - 2);
-    const double s0 = ssr[best - 1], s1 = ssr[best], s2 = ssr[best + 1];
-    const double curvature = (s0 - 2.0 * s1 + s2) / (step * step);  // second derivative of the SSR
-    double offset = grid[best];
-    if (std::isfinite(curvature) && curvature > 0.0)
-        offset = grid[best] + std::clamp(-0.5 * step * (s2 - s0) / (s0 - 2.0 * s1 + s2), -step, step);
+    const double offset = timeOffset.seconds;
 
     const sWindowEquations eq = BuildWindowEquations(track, offset, options.halfWindow, mid, true);
     result.windows = eq.windows;
@@ -254,9 +153,7 @@ sCalibrationResult Calibrate(const sCalibrationRecording& recording, const sCali
         return result;
     }
     result.standardError = Spread(gyro, accel, recording.imuInDevice);
-    const double gyroVariance = gyro.ssr / static_cast<double>(eq.gyro.design.rows() - kGyroUnknowns);
-    result.standardError.opticalTimeOffsetMs =
-        curvature > 0.0 ? 1000.0 * std::sqrt(kOverlapVarianceFactor * 2.0 * gyroVariance / curvature) : INFINITY;
+    result.standardError.opticalTimeOffsetMs = TimeOffsetStandardErrorMs(timeOffset, gyro, eq.gyro);
 
     result.gyroResidualAfter = Rms(eq.gyro, gyro.x);
     result.accelResidualAfter = Rms(eq.accel, accel.x);
@@ -272,19 +169,18 @@ sCalibrationResult Calibrate(const sCalibrationRecording& recording, const sCali
 
     const sCalibrationValues& se = result.standardError;
     if (se.rotationDeg.maxCoeff() > 0.3 || se.gyroCorrection.maxCoeff() > 3e-3 || se.accelCorrection.maxCoeff() > 3e-3) {
-        result.refusal = Format("turn, nod and tilt the head further and faster: the rotation is known only to %.2f \xC2\xB0",
+        result.refusal = FormatMessage("turn, nod and tilt the head further and faster: the rotation is known only to %.2f \xC2\xB0",
                                 se.rotationDeg.maxCoeff());
         return result;
     }
     if (se.translationMm.maxCoeff() > 3.0) {
-        result.refusal = Format("turn the head quicker, back and forth about all three axes: the rigid body's position is "
+        result.refusal = FormatMessage("turn the head quicker, back and forth about all three axes: the rigid body's position is "
                                 "known only to %.1f mm",
                                 se.translationMm.maxCoeff());
         return result;
     }
     if (!(se.opticalTimeOffsetMs <= 1.0)) {
-        result.refusal = Format("turn the head faster and change direction often: the time offset is known only to %.1f ms",
-                                se.opticalTimeOffsetMs);
+        result.refusal = FormatMessage(kTimeOffsetUnknown, se.opticalTimeOffsetMs);
         return result;
     }
     result.ok = true;

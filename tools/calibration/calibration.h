@@ -3,7 +3,8 @@
 // gyroscope and accelerometer corrections and biases, each with its standard
 // error, the residuals before and after, and the sensor noise as filter variances.
 // A recording that does not excite what must be estimated is refused with what
-// the wearer should do.
+// the wearer should do. An orientation-only headset (no accelerometer) gets the
+// rotation and time offset alone (orientation_calibration.h).
 //
 // Conventions: corrected = correction * (measured - bias), measured with the factory
 // scales applied; the IMU frame is the accelerometer's (its correction is upper
@@ -41,6 +42,10 @@ struct sCalibrationValues {
 
 struct sCalibrationResult {
     bool ok = false;
+    // From an orientation-only recording: only the rigid body's rotation and the time
+    // offset are estimated; every other value stays the identity (translation zero, no
+    // IMU correction or bias, no accelerometer residuals or recommended variances).
+    bool orientationOnly = false;
     std::string refusal;  // what the wearer should do, when not ok
     sCalibrationValues value;
     sCalibrationValues standardError;  // same fields, each estimate's standard error

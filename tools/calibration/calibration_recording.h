@@ -28,6 +28,9 @@ struct sCalibrationRecording {
     // The IMU frame's pose in the device (head) frame: the device's IMU pose is the
     // aligned optical pose times this.
     Eigen::Isometry3d imuInDevice = Eigen::Isometry3d::Identity();
+    // An orientation-only headset: its samples carry the body-frame angular velocity
+    // and no accelerometer (accel is zero).
+    bool orientationOnly = false;
 };
 
 }  // namespace halvex::calibration

@@ -20,6 +20,7 @@ sDeviceCalibration ToDeviceCalibration(const calibration::sCalibrationResult& r)
     sDeviceCalibration c;
     c.rigidBodyInDevice = calibration::RigidBodyInDevice(r.value);
     c.opticalTimeOffset = r.value.opticalTimeOffsetMs / 1000.0;
+    if (r.orientationOnly) return c;
     c.gyroCorrection = r.value.gyroCorrection;
     c.accelCorrection = r.value.accelCorrection;
     c.gyroBias = r.value.gyroBias;
@@ -27,6 +28,13 @@ sDeviceCalibration ToDeviceCalibration(const calibration::sCalibrationResult& r)
     c.opticalPositionVariance = r.noise.opticalPositionVariance;
     c.opticalOrientationVariance = r.noise.opticalOrientationVariance;
     return c;
+}
+
+std::vector<const char*> EstimatedCalibrationFields(const calibration::sCalibrationResult& result) {
+    if (result.orientationOnly) return {calibration_keys::kRigidBodyInDevice, calibration_keys::kOpticalTimeOffsetMs};
+    size_t count = 0;
+    const char* const* fields = CalibrationFields(count);
+    return std::vector<const char*>(fields, fields + count);
 }
 
 bool IsNumericCalibrationField(const char* field) {

@@ -31,6 +31,7 @@ bool ReadOne(const fs::path& file, sRecordedDevice& device, sInputFault& fault) 
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) imuToHead(r, c) = raw.header.imuToHead[r][c];
     device.recording.imuInDevice.matrix() = imuToHead;
+    device.recording.orientationOnly = raw.header.orientationOnly;
     const Eigen::Vector3d accelScale(raw.header.factoryAccelScale);
     const Eigen::Vector3d gyroScale(raw.header.factoryGyroScale);
     for (const replay::sRawRow& row : raw.rows) {
@@ -91,7 +92,8 @@ bool ReadRecordedDevices(const std::string& path, std::vector<sRecordedDevice>& 
         if (!ReadOne(file, device, fault)) return false;
         fs::path filter = file;
         filter.replace_filename("device" + std::to_string(index) + "_filter.csv");
-        if (FilterFileHasRows(filter) || files.size() == 1) {
+        // An orientation-only headset has no filter; its file says what it is.
+        if (device.recording.orientationOnly || FilterFileHasRows(filter) || files.size() == 1) {
             device.slot = "Head";
         } else {
             device.slot = controllers++ == 0 ? "ControllerA" : "ControllerB";

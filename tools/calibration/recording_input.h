@@ -1,7 +1,8 @@
 // The devices of a recording folder (or one raw data file) as calibration input:
 // each device<N>_rawdata.csv read with the replay tool's reader, factory scales
-// applied to its IMU rows. The head is the device whose filter file has rows; the
-// other devices are the controllers, A then B by device number.
+// applied to its IMU rows. The head is the device whose filter file has rows, or
+// whose header states an orientation-only headset; the other devices are the
+// controllers, A then B by device number.
 #pragma once
 
 #include "calibration_recording.h"

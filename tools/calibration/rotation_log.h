@@ -6,6 +6,8 @@
 
 namespace halvex::calibration {
 
+constexpr double kRadToDeg = 57.29577951308232;
+
 Eigen::Vector3d LogOfRotation(const Eigen::Matrix3d& rotation);
 Eigen::Matrix3d ExpOfRotationVector(const Eigen::Vector3d& v);
 // d(phi)/dt = InverseRightJacobian(phi) * omega, for R = R0 * Exp(phi) and body rate omega.

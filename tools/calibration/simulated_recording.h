@@ -23,4 +23,12 @@ sCalibrationRecording SimulateRecording(const std::string& scenario, sim::eSenso
 sCalibrationRecording SimulateRecording(const std::string& scenario, const sim::sSensorProfile& sensors, uint32_t seed,
                                         double seconds, sCalibrationValues* truth = nullptr);
 
+// The body seen by an orientation-only headset instead: the samples the stand-in
+// Oculus child writes (the headset's body-frame rate at 1 kHz, no accelerometer), and
+// the mocap system of `sensors`. `truth` gets the rotation and time offset it should
+// yield; its other values stay the identity.
+sCalibrationRecording SimulateOrientationOnlyRecording(const std::string& scenario, const sim::sSensorProfile& sensors,
+                                                       uint32_t seed, double seconds,
+                                                       sCalibrationValues* truth = nullptr);
+
 }  // namespace halvex::calibration

@@ -3,6 +3,9 @@
 #include "rotation_log.h"
 #include "window_kernel.h"
 
+#include "window_equations.h"
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -70,6 +73,38 @@ double CoarseTimeOffset(const cRecordingTrack& track, double maxOffset) {
         }
     }
     return bestOffset;
+}
+
+sTimeOffset EstimateTimeOffset(const cRecordingTrack& track, double maxOffset, double halfWindow, double midTime) {
+    sTimeOffset result;
+    const double coarse = CoarseTimeOffset(track, maxOffset);
+    if (!std::isfinite(coarse)) return result;
+    const auto gyroSsr = [&](double offset) {
+        const sWindowEquations eq = BuildWindowEquations(track, offset, halfWindow, midTime, false);
+        const sSolution s = Solve(eq.gyro);
+        return s.ok ? s.ssr : std::numeric_limits<double>::infinity();
+    };
+    const double step = 0.0005;
+    std::vector<double> grid, ssr;
+    for (int i = -4; i <= 4; ++i) {
+        grid.push_back(coarse + i * step);
+        ssr.push_back(gyroSsr(grid.back()));
+    }
+    size_t best = static_cast<size_t>(std::min_element(ssr.begin(), ssr.end()) - ssr.begin());
+    best = std::clamp<size_t>(best, 1, grid.size() - 2);
+    const double s0 = ssr[best - 1], s1 = ssr[best], s2 = ssr[best + 1];
+    result.curvature = (s0 - 2.0 * s1 + s2) / (step * step);
+    result.seconds = grid[best];
+    if (std::isfinite(result.curvature) && result.curvature > 0.0)
+        result.seconds = grid[best] + std::clamp(-0.5 * step * (s2 - s0) / (s0 - 2.0 * s1 + s2), -step, step);
+    result.ok = true;
+    return result;
+}
+
+double TimeOffsetStandardErrorMs(const sTimeOffset& offset, const sSolution& gyro, const sLinearSystem& system) {
+    if (!(offset.curvature > 0.0)) return INFINITY;
+    const double gyroVariance = gyro.ssr / static_cast<double>(system.design.rows() - system.design.cols());
+    return 1000.0 * std::sqrt(kOverlapVarianceFactor * 2.0 * gyroVariance / offset.curvature);
 }
 
 }  // namespace halvex::calibration

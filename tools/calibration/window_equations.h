@@ -19,6 +19,14 @@ namespace halvex::calibration {
 constexpr int kGyroUnknowns = 15;
 constexpr int kAccelUnknowns = 18;
 
+// P_g or P_a of a solution: its first nine unknowns.
+inline Eigen::Matrix3d SensorMatrixOf(const Eigen::VectorXd& x) {
+    Eigen::Matrix3d m;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m(r, c) = x[3 * r + c];
+    return m;
+}
+
 struct sLinearSystem {
     Eigen::MatrixXd design;
     Eigen::VectorXd observed;

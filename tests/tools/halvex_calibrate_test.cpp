@@ -43,6 +43,29 @@ void WriteHeadRecording(const std::filesystem::path& folder, const calibration::
     filter << "\n";
 }
 
+// The files an Oculus head (orientation-only, no filter file) and one of its
+// controllers (optical rows alone) write.
+void WriteOrientationOnlyRecording(const std::filesystem::path& folder,
+                                   const calibration::sCalibrationRecording& recording) {
+    for (const bool head : {true, false}) {
+        std::FILE* raw = std::fopen((folder / (head ? "device3_rawdata.csv" : "device4_rawdata.csv")).string().c_str(), "wb");
+        ASSERT_NE(raw, nullptr);
+        sRawDataHeader header;
+        header.orientationOnly = head;
+        ASSERT_TRUE(WriteRawDataHeader(raw, header));
+        size_t o = 0;
+        for (const calibration::sImuSample& s : recording.imu) {
+            for (; o < recording.optical.size() && recording.optical[o].time <= s.time; ++o) {
+                const calibration::sOpticalSample& p = recording.optical[o];
+                const Eigen::Quaterniond& q = p.orientation;
+                WriteRawRow(raw, MakeOpticalRawRecord(p.time + 0.012, p.time, p.position.data(), q.w(), q.x(), q.y(), q.z()));
+            }
+            if (head) WriteRawRow(raw, MakeImuRawRecord(s.time, s.time, s.accel.data(), s.gyro.data()));
+        }
+        std::fclose(raw);
+    }
+}
+
 int RunTool(const std::vector<std::string>& args, std::string& out, std::string& err) {
     std::ostringstream o, e;
     const int status = RunHalvexCalibrate(args, o, e);
@@ -95,6 +118,66 @@ TEST(HalvexCalibrate, JsonCarriesTheEstimatesAndApplyKeepsEveryOtherSetting) {
                 head["rigidBodyInDevice"]["translationMm"][0].get<double>(), 1e-9);
     EXPECT_NEAR(written["driver_halvex"]["calibrationHeadOpticalTimeOffsetMs"].get<double>(),
                 head["opticalTimeOffsetMs"].get<double>(), 1e-9);
+}
+
+TEST(HalvexCalibrate, AnOrientationOnlyHeadGetsItsRotationAndTimeOffsetAndApplyWritesOnlyThose) {
+    halvex::test::cTempFolder folder;
+    sim::sSensorErrorOverrides errors;
+    std::string reason;
+    ASSERT_TRUE(sim::ParseRigidBodyError("1.5,-2,3,20,-30,25", errors.rigidBodyError, reason));
+    errors.hasRigidBodyError = true;
+    errors.hasLatencyStampError = true;
+    errors.latencyStampError = 0.004;
+    calibration::sCalibrationValues truth;
+    WriteOrientationOnlyRecording(folder.Path(), calibration::SimulateOrientationOnlyRecording(
+                                                     "calibration", sim::MakeSensorProfile(sim::eSensorProfile::Ideal, 4, errors),
+                                                     4, 45.0, &truth));
+    const std::filesystem::path settings = folder.Path() / "steamvr.vrsettings";
+    {
+        std::ofstream s(settings, std::ios::binary);
+        s << R"({"driver_halvex": {"calibrationHeadGyroBias": "0.001,0,0", "calibrationHeadOpticalTimeOffsetMs": 9}})";
+    }
+    std::string out, err;
+    // The controller has nothing to be calibrated against: refused, so the status is 1.
+    ASSERT_EQ(RunTool({"--json", "--apply", settings.string(), folder.Path().string()}, out, err), 1) << err << out;
+    const nlohmann::json report = nlohmann::json::parse(out);
+    ASSERT_EQ(report["devices"].size(), 2u);
+    const nlohmann::json& head = report["devices"][0];
+    EXPECT_EQ(head["slot"], "Head") << "the orientation-only file is the head's, without a filter file";
+    ASSERT_EQ(head["ok"], true) << head.dump();
+    EXPECT_EQ(head["orientationOnly"], true);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(head["rigidBodyInDevice"]["rotationDeg"][i].get<double>(), truth.rotationDeg[i], 0.1);
+        EXPECT_EQ(head["rigidBodyInDevice"]["translationMm"][i].get<double>(), 0.0);
+    }
+    EXPECT_NEAR(head["opticalTimeOffsetMs"].get<double>(), -4.0, 0.2);
+    EXPECT_EQ(head["estimated"], nlohmann::json({"rigidBodyInDevice.rotationDeg", "opticalTimeOffsetMs"}));
+    EXPECT_EQ(head["notEstimated"].size(), 6u);
+    EXPECT_TRUE(head["standardError"]["gyroBias"].is_null());
+    EXPECT_TRUE(head["standardError"]["rigidBodyInDevice"]["translationMm"].is_null());
+    EXPECT_GT(head["standardError"]["rigidBodyInDevice"]["rotationDeg"][0].get<double>(), 0.0);
+    EXPECT_FALSE(head.contains("recommended"));
+    const nlohmann::json& controller = report["devices"][1];
+    EXPECT_EQ(controller["slot"], "ControllerA");
+    EXPECT_EQ(controller["ok"], false);
+    EXPECT_NE(controller["refusal"].get<std::string>().find("no IMU samples"), std::string::npos) << controller.dump();
+
+    std::ifstream in(settings, std::ios::binary);
+    const nlohmann::json written = nlohmann::json::parse(in)["driver_halvex"];
+    EXPECT_EQ(written.size(), 3u) << written.dump() << ": the rotation and the time offset, and what was there";
+    EXPECT_EQ(written["calibrationHeadGyroBias"], "0.001,0,0");
+    EXPECT_NEAR(written["calibrationHeadOpticalTimeOffsetMs"].get<double>(), head["opticalTimeOffsetMs"].get<double>(),
+                1e-9);
+    sDeviceCalibration applied;
+    ASSERT_TRUE(ParseCalibrationField(calibration_keys::kRigidBodyInDevice,
+                                      written["calibrationHeadRigidBodyInDevice"].get<std::string>(), applied, reason))
+        << reason;
+    EXPECT_NEAR(applied.RotationDeg().x(), head["rigidBodyInDevice"]["rotationDeg"][0].get<double>(), 1e-6);
+    EXPECT_EQ(applied.rigidBodyInDevice.translation(), Eigen::Vector3d::Zero());
+
+    RunTool({folder.Path().string()}, out, err);
+    EXPECT_NE(out.find("orientation-only headset"), std::string::npos) << out;
+    EXPECT_NE(out.find("not estimated"), std::string::npos) << out;
 }
 
 TEST(HalvexCalibrate, MalformedInputNamesFileAndLineAndRefusalSaysWhatToDo) {

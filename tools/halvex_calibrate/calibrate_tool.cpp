@@ -16,7 +16,9 @@ const char kUsage[] =
     "the calibration motion: turns about all three axes, nods, tilts, a few steps), the optical\n"
     "time offset, the rigid body's pose in the device frame and the IMU's corrections, with\n"
     "their standard errors. --apply writes them into the runtime's settings file (section\n"
-    "driver_halvex), every other key kept. --slot names the device of a single file (default Head).\n";
+    "driver_halvex), every other key kept; for an orientation-only headset (no accelerometer) only\n"
+    "the rigid body's rotation and the time offset are estimated and written. --slot names the\n"
+    "device of a single file (default Head).\n";
 
 
 }  // namespace
@@ -70,9 +72,10 @@ int RunHalvexCalibrate(const std::vector<std::string>& args, std::ostream& out, 
         for (const sDeviceOutcome& o : outcomes) out << TextReport(o);
     }
     if (!applyTo.empty()) {
-        std::vector<std::pair<std::string, sDeviceCalibration>> slots;
+        std::vector<sSlotCalibration> slots;
         for (const sDeviceOutcome& o : outcomes)
-            if (o.result.ok) slots.emplace_back(o.device->slot, ToDeviceCalibration(o.result));
+            if (o.result.ok)
+                slots.push_back({o.device->slot, ToDeviceCalibration(o.result), EstimatedCalibrationFields(o.result)});
         std::string error;
         if (slots.empty()) {
             err << "halvex_calibrate: nothing calibrated, " << applyTo << " left as it is\n";

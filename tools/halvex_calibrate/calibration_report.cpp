@@ -1,6 +1,7 @@
 #include "calibration_report.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace halvex::calibrate {
 namespace {
@@ -29,6 +30,25 @@ std::string Line(const char* format, double a = 0, double b = 0, double c = 0, d
     return text;
 }
 
+// What an orientation-only headset's estimate leaves at the identity.
+const char* const kNotEstimatedWithoutAccelerometer[] = {"rigidBodyInDevice.translationMm", "gyroCorrection",
+                                                         "accelCorrection", "gyroBias", "accelBias", "recommended"};
+
+nlohmann::json OrientationOnlyReport(nlohmann::json j, const calibration::sCalibrationResult& r) {
+    j.update(Values(r.value));
+    j["estimated"] = {"rigidBodyInDevice.rotationDeg", "opticalTimeOffsetMs"};
+    j["notEstimated"] = kNotEstimatedWithoutAccelerometer;
+    nlohmann::json se = Values(r.standardError);
+    se["rigidBodyInDevice"]["translationMm"] = nullptr;
+    for (const char* field : {"gyroCorrection", "accelCorrection", "gyroBias", "accelBias"}) se[field] = nullptr;
+    se["opticalTimeOffsetMs"] = r.standardError.opticalTimeOffsetMs;
+    j["standardError"] = se;
+    j["residuals"] = {{"gyroRmsRadPerSecond", {{"before", r.gyroResidualBefore}, {"after", r.gyroResidualAfter}}},
+                      {"accelRmsMetresPerSecond2", nullptr}};
+    j["windows"] = r.windows;
+    return j;
+}
+
 }  // namespace
 
 nlohmann::json JsonReport(const sDeviceOutcome& o) {
@@ -37,11 +57,13 @@ nlohmann::json JsonReport(const sDeviceOutcome& o) {
                         {"device", o.device->deviceIndex},
                         {"slot", o.device->slot},
                         {"ok", r.ok},
+                        {"orientationOnly", r.orientationOnly},
                         {"seconds", r.seconds}};
     if (!r.ok) {
         j["refusal"] = r.refusal;
         return j;
     }
+    if (r.orientationOnly) return OrientationOnlyReport(std::move(j), r);
     j.update(Values(r.value));
     j["standardError"] = Values(r.standardError);
     j["standardError"]["opticalTimeOffsetMs"] = r.standardError.opticalTimeOffsetMs;
@@ -61,11 +83,18 @@ std::string TextReport(const sDeviceOutcome& o) {
     const calibration::sCalibrationValues& se = r.standardError;
     std::string text = "device " + std::to_string(o.device->deviceIndex) + " (" + o.device->slot + "), " +
                        o.device->rawFile + Line(", %.0f s\n", r.seconds);
+    if (r.orientationOnly) text += "  orientation-only headset: the rigid body's rotation and the time offset alone\n";
     if (!r.ok) return text + "  not calibrated: " + r.refusal + "\n";
     text += Line("  optical time offset  %+.3f ms (+-%.3f), added to every optical sample time\n",
                  v.opticalTimeOffsetMs, se.opticalTimeOffsetMs);
     text += Line("  rigid body rotation  %+.3f %+.3f %+.3f deg (+-%.3f %.3f %.3f)\n", v.rotationDeg.x(),
                  v.rotationDeg.y(), v.rotationDeg.z(), se.rotationDeg.x(), se.rotationDeg.y(), se.rotationDeg.z());
+    if (r.orientationOnly) {
+        text += "  not estimated        rigid body position (stays 0), IMU corrections and biases (stay the identity):\n"
+                "                       an orientation-only headset has no accelerometer\n";
+        text += Line("  residuals            gyroscope %.4f -> %.4f rad/s\n", r.gyroResidualBefore, r.gyroResidualAfter);
+        return text;
+    }
     text += Line("  rigid body position  %+.2f %+.2f %+.2f mm (+-%.2f %.2f %.2f)\n", v.translationMm.x(),
                  v.translationMm.y(), v.translationMm.z(), se.translationMm.x(), se.translationMm.y(),
                  se.translationMm.z());

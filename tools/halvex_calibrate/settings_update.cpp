@@ -12,8 +12,7 @@
 
 namespace halvex::calibrate {
 
-bool ApplyToSettingsFile(const std::string& file, const std::vector<std::pair<std::string, sDeviceCalibration>>& slots,
-                         std::string& error) {
+bool ApplyToSettingsFile(const std::string& file, const std::vector<sSlotCalibration>& slots, std::string& error) {
     nlohmann::ordered_json document = nlohmann::ordered_json::object();
     std::error_code ec;
     if (std::filesystem::exists(file, ec)) {
@@ -32,14 +31,12 @@ bool ApplyToSettingsFile(const std::string& file, const std::vector<std::pair<st
     }
     nlohmann::ordered_json& section = document["driver_halvex"];
     if (!section.is_object()) section = nlohmann::ordered_json::object();
-    size_t count = 0;
-    const char* const* fields = CalibrationFields(count);
-    for (const auto& [slot, calibration] : slots) {
-        for (size_t i = 0; i < count; ++i) {
-            const std::string key = CalibrationKey(slot.c_str(), fields[i]);
-            const std::string text = FormatCalibrationField(fields[i], calibration);
+    for (const sSlotCalibration& slot : slots) {
+        for (const char* field : slot.fields) {
+            const std::string key = CalibrationKey(slot.slot.c_str(), field);
+            const std::string text = FormatCalibrationField(field, slot.calibration);
             // Typed as the driver reads them: numbers as floats, lists as strings.
-            if (IsNumericCalibrationField(fields[i])) {
+            if (IsNumericCalibrationField(field)) {
                 section[key] = std::stod(text);
             } else {
                 section[key] = text;

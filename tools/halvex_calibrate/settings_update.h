@@ -6,13 +6,17 @@
 #include "recording/device_calibration.h"
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace halvex::calibrate {
 
-// (slot, calibration) pairs. False with a one-line reason; the file is then unchanged.
-bool ApplyToSettingsFile(const std::string& file, const std::vector<std::pair<std::string, sDeviceCalibration>>& slots,
-                         std::string& error);
+struct sSlotCalibration {
+    std::string slot;  // "Head", "ControllerA", "ControllerB"
+    sDeviceCalibration calibration;
+    std::vector<const char*> fields;  // the keys written; the slot's others are kept
+};
+
+// False with a one-line reason; the file is then unchanged.
+bool ApplyToSettingsFile(const std::string& file, const std::vector<sSlotCalibration>& slots, std::string& error);
 
 }  // namespace halvex::calibrate

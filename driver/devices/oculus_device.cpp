@@ -90,7 +90,9 @@ vr::DriverPose_t cHalvexOculusDevice::GetPose() {
 void cHalvexOculusDevice::UpdateOptical(const double position[3], const double orientation[4], double sampleTime,
                                         double latency) {
     // As received, usable or not, before any calibration: what a calibration is estimated from.
-    if (mRecorder.Enabled())
+    // Only while active: frames keep coming after a Deactivate, and the next recording
+    // would start with them.
+    if (mRecorder.Enabled() && IsActive())
         mOpticalRawRing.push(halvex::MakeOpticalRawRecord(DriverTimeNow(), sampleTime, position, orientation[3],
                                                           orientation[0], orientation[1], orientation[2]));
     // One NaN would stay in the corrector's correction for good: such a sample is dropped whole.

@@ -2,10 +2,15 @@
 // a simulated Oculus headset, whose samples come from the stand-in child program the
 // driver starts by itself, and a simulated mocap server in-process.
 #include "../platform/process_probe.h"
+#include "recording_calibration.h"
+#include "recording_input.h"
 #include "scenario_motion.h"
 #include "test_support.h"
 
 #include "platform/clock.h"
+#include "platform/known_folders.h"
+#include "recording/device_calibration.h"
+#include "sim/sensor_error_options.h"
 #include "tessaly/server/mocap_server.h"
 #include "vrhost/accuracy/truth_comparison.h"
 
@@ -17,6 +22,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -39,15 +46,17 @@ struct sSession {
     std::unique_ptr<vrhost::cHost> host;
 };
 
-// `headMotion`, when given, replaces the head's scenario motion.
-sSession StartOculusSession(const std::string& trackingType, tessaly::server::RigidBodyMotion headMotion = {}) {
+// `headMotion`, when given, replaces the head's scenario motion; `scenario` is the
+// headset's (and the controllers'), `extra` settings are added.
+sSession StartOculusSession(const std::string& trackingType, tessaly::server::RigidBodyMotion headMotion = {},
+                            const std::string& scenario = "head-turns", const std::vector<sSetting>& extra = {}) {
     sSession session;
     tessaly::server::sMocapServerConfig config;
     config.frameRateHz = 120.0;
     config.latencySeconds = 0.012;
     session.server = std::make_unique<cMocapServer>(config);
     for (int32_t id : {kHeadId, kControllerAId, kControllerBId})
-        session.server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion("head-turns", id));
+        session.server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion(scenario, id));
     if (headMotion) session.server->SetRigidBodyMotion(kHeadId, std::move(headMotion));
     std::string error;
     EXPECT_TRUE(session.server->Start(&error)) << error;
@@ -55,12 +64,13 @@ sSession StartOculusSession(const std::string& trackingType, tessaly::server::Ri
 
     vrhost::sHostOptions options;
     options.hmdTrackingSystem = "oculus";
-    options.scenario = "head-turns";
-    session.host = MakeHost({IntSetting("tessalyRigidBodyIdHead", kHeadId),
-                             IntSetting("tessalyRigidBodyIdControllerA", kControllerAId),
-                             IntSetting("tessalyRigidBodyIdControllerB", kControllerBId),
-                             StringSetting("trackingType", trackingType)},
-                            options);
+    options.scenario = scenario;
+    std::vector<sSetting> settings = {IntSetting("tessalyRigidBodyIdHead", kHeadId),
+                                      IntSetting("tessalyRigidBodyIdControllerA", kControllerAId),
+                                      IntSetting("tessalyRigidBodyIdControllerB", kControllerBId),
+                                      StringSetting("trackingType", trackingType)};
+    settings.insert(settings.end(), extra.begin(), extra.end());
+    session.host = MakeHost(settings, options);
     EXPECT_EQ(session.host->Init(), vr::VRInitError_None);
     return session;
 }
@@ -215,6 +225,102 @@ TEST(Oculus, AFewUnusableOpticalOrientationsLeaveTheHeadTrackingAfterwards) {
     }
     host.Cleanup();
     session.server->Stop();
+}
+
+// The head's rigid body streamed off its true frame by this (degrees, mm).
+const char kRigidBodyError[] = "2.5,-1.5,3,20,-30,25";
+
+sim::sSensorErrorOverrides HeadErrors(double latencyStampError = 0.0) {
+    sim::sSensorErrorOverrides errors;
+    std::string reason;
+    EXPECT_TRUE(sim::ParseRigidBodyError(kRigidBodyError, errors.rigidBodyError, reason)) << reason;
+    errors.hasRigidBodyError = true;
+    errors.hasLatencyStampError = latencyStampError != 0.0;
+    errors.latencyStampError = latencyStampError;
+    return errors;
+}
+
+bool IpcEstablished(const vrhost::cHost& host) {
+    return CountLinesContaining(host.Log(), "IPC established with Oculus") >= 1;
+}
+
+TEST(Oculus, TheHeadsCalibrationPutsItOntoItsTrueFrame) {
+    const auto run = [](const std::vector<sSetting>& extra, std::vector<std::string>& log) {
+        sSession session = StartOculusSession(
+            "Standard",
+            corvane_sim::ScenarioRigidBodyMotion("head-turns", kHeadId, sim::eSensorProfile::Ideal, 120.0, HeadErrors()),
+            "head-turns", extra);
+        vrhost::cHost& host = *session.host;
+        EXPECT_TRUE(RunUntil(host, [&] { return IpcEstablished(host); }, 15.0));
+        host.RunFor(4.0);
+        vrhost::sAccuracyReport head;
+        for (const auto& report : host.AccuracyReports())
+            if (report.serial == "halvex-head") head = report;
+        log = host.Log();
+        host.Cleanup();
+        session.server->Stop();
+        return head;
+    };
+    std::vector<std::string> plainLog, calibratedLog;
+    const vrhost::sAccuracyReport plain = run({}, plainLog);
+    const vrhost::sAccuracyReport calibrated =
+        run({StringSetting("calibrationHeadRigidBodyInDevice", kRigidBodyError)}, calibratedLog);
+    ASSERT_GT(plain.samples, 1000u);
+    ASSERT_GT(calibrated.samples, 1000u);
+    // Off by the rigid body's 4.2 degrees and 44 mm without it; on the true frame with it.
+    EXPECT_GT(plain.orientationRmsDeg, 3.0);
+    EXPECT_LT(calibrated.orientationRmsDeg, 1.0);
+    EXPECT_GT(plain.positionRmsMm, calibrated.positionRmsMm + 25.0);
+    EXPECT_EQ(CountLinesContaining(calibratedLog, "Device Head: calibration from the settings"), 1u);
+    EXPECT_EQ(CountLinesContaining(plainLog, "calibration"), 0u);
+}
+
+TEST(Oculus, TheHeadsRecordingOfTheCalibrationMotionYieldsItsRigidBodysRotation) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "records only where the log folder can be redirected";
+#endif
+    namespace fs = std::filesystem;
+    const fs::path state = fs::temp_directory_path() / ("halvex-oculus-recorded-" + std::to_string(std::random_device{}()));
+    SetEnvironment("XDG_STATE_HOME", state.string());
+    constexpr double kLatencyStampError = 0.003;
+    {
+        sSession session = StartOculusSession("Standard",
+                                              corvane_sim::ScenarioRigidBodyMotion("calibration", kHeadId,
+                                                                                   sim::eSensorProfile::Ideal, 120.0,
+                                                                                   HeadErrors(kLatencyStampError)),
+                                              "calibration", {BoolSetting("recordRawData", true)});
+        vrhost::cHost& host = *session.host;
+        ASSERT_TRUE(RunUntil(host, [&] { return IpcEstablished(host); }, 15.0));
+        host.RunFor(32.0);
+        host.Cleanup();
+        session.server->Stop();
+    }
+    std::vector<halvex::calibrate::sRecordedDevice> devices;
+    halvex::calibrate::sInputFault fault;
+    ASSERT_TRUE(halvex::calibrate::ReadRecordedDevices(halvex::platform::RecordingLogFolder(), devices, fault))
+        << fault.file << ":" << fault.line << ": " << fault.reason;
+    ASSERT_EQ(devices.size(), 3u);
+    const std::vector<halvex::calibrate::sDeviceOutcome> outcomes = halvex::calibrate::CalibrateDevices(devices);
+    size_t heads = 0;
+    for (const auto& outcome : outcomes) {
+        if (outcome.device->slot != "Head") {
+            EXPECT_FALSE(outcome.result.ok) << "a controller has no sensor of its own to be calibrated against";
+            continue;
+        }
+        ++heads;
+        const halvex::calibration::sCalibrationResult& r = outcome.result;
+        EXPECT_TRUE(outcome.device->recording.orientationOnly);
+        ASSERT_TRUE(r.ok) << r.refusal;
+        halvex::sDeviceCalibration streamedOff;
+        streamedOff.rigidBodyInDevice = HeadErrors().rigidBodyError;
+        const Eigen::Vector3d truth = streamedOff.RotationDeg();
+        // About 0.005 degrees and 0.01 ms off on an idle machine; the bounds leave room for a loaded one.
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(r.value.rotationDeg[i], truth[i], 0.1) << "axis " << i;
+        EXPECT_NEAR(r.value.opticalTimeOffsetMs, -kLatencyStampError * 1000.0, 0.3);
+    }
+    EXPECT_EQ(heads, 1u);
+    std::error_code ignored;
+    fs::remove_all(state, ignored);
 }
 
 }  // namespace

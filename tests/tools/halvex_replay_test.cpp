@@ -373,5 +373,32 @@ TEST_F(HalvexReplayTool, MalformedInputNamesLineAndReason) {
     EXPECT_NE(mMessages.str().find("cannot open"), std::string::npos);
 }
 
+TEST_F(HalvexReplayTool, AnOrientationOnlyRecordingIsReadButNotReplayed) {
+    const std::string wmrHeader = std::string(kHeader).erase(
+        std::string(kHeader).find("# FactoryAccelScale"),
+        std::string(kHeader).rfind("driverTime") - std::string(kHeader).find("# FactoryAccelScale"));
+    const std::string text = wmrHeader.substr(0, wmrHeader.rfind("driverTime")) + kOrientationOnlySourceLine + "\n" +
+                             kRawDataColumns + "\n+1.0e+00,+1.0e+00,imu,0,0,0,0,0.1,0.2,0.3\n";
+    std::istringstream in(text);
+    sRawDataFile file;
+    sInputError error;
+    ASSERT_TRUE(ReadRawDataFile(in, file, error)) << error.line << ": " << error.reason;
+    EXPECT_TRUE(file.header.orientationOnly);
+    EXPECT_FALSE(file.header.hasFactoryScales);
+    ASSERT_EQ(file.rows.size(), 1u);
+    EXPECT_EQ(file.rows[0].record.ry, 0.2);
+    // The same line where factory scales go is a malformed header, not a second source.
+    std::istringstream twice(wmrHeader.substr(0, wmrHeader.rfind("driverTime")) + kOrientationOnlySourceLine + "\n" +
+                             kOrientationOnlySourceLine + "\n" + kRawDataColumns + "\n");
+    EXPECT_FALSE(ReadRawDataFile(twice, file, error));
+    EXPECT_EQ(error.line, 7);
+
+    const std::string raw = Write("device3_rawdata.csv", text);
+    EXPECT_EQ(Run({raw, "--out", Out()}), 2);
+    EXPECT_NE(mMessages.str().find("orientation-only headset's recording: no accelerometer, no filter to replay"),
+              std::string::npos)
+        << mMessages.str();
+}
+
 }  // namespace
 }  // namespace halvex::replay

@@ -4,16 +4,16 @@
 #include "devices/oculus_device.h"
 #include "platform/known_folders.h"
 #include "recording/csv_format.h"
+#include "scoped_state_home.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -238,40 +238,8 @@ TEST_F(OculusDevice, TheSlotsCalibrationMovesTheOpticalPoseOntoTheDeviceAndShift
 }
 
 #if !defined(_WIN32)
-// The recording folder moved to a temporary one for the test's duration.
-struct sScopedStateHome {
-    sScopedStateHome()
-        : folder(std::filesystem::temp_directory_path() / ("halvex-oculus-test-" + std::to_string(std::random_device{}()))) {
-        setenv("XDG_STATE_HOME", folder.string().c_str(), 1);
-    }
-    ~sScopedStateHome() {
-        unsetenv("XDG_STATE_HOME");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-    std::filesystem::path folder;
-};
-
-std::vector<std::string> Lines(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<double> Cells(const std::string& row) {
-    std::vector<double> cells;
-    size_t from = 0;
-    for (;;) {
-        const size_t comma = row.find(',', from);
-        cells.push_back(std::strtod(row.substr(from, comma - from).c_str(), nullptr));
-        if (comma == std::string::npos) return cells;
-        from = comma + 1;
-    }
-}
-
 TEST_F(OculusDevice, TheHeadRecordsTheHeadsetsRatesAndTheOpticalSamplesAsTheyCame) {
-    const sScopedStateHome stateHome;
+    const halvex::test::sScopedStateHome stateHome;
     mEnvironment.Set("HALVEX_OCULUS_SIM_SCENARIO", "head-turns");
     mProvider.mRecordRawData = true;
     mProvider.mCalibrations[Hmd] = TestCalibration();
@@ -297,14 +265,16 @@ TEST_F(OculusDevice, TheHeadRecordsTheHeadsetsRatesAndTheOpticalSamplesAsTheyCam
     const std::filesystem::path folder = std::filesystem::u8path(halvex::platform::RecordingLogFolder());
     EXPECT_FALSE(std::filesystem::exists(folder / "device7_filter.csv")) << "this class has no filter";
     EXPECT_TRUE(std::filesystem::exists(folder / "device7_calibration.txt"));
-    const std::vector<std::string> lines = Lines(folder / "device7_rawdata.csv");
+    const std::vector<std::string> lines =
+        halvex::test::SplitLines(halvex::test::ReadWholeFile((folder / "device7_rawdata.csv").u8string()));
     ASSERT_GT(lines.size(), 6u);
     EXPECT_EQ(lines[5], halvex::kOrientationOnlySourceLine);
     EXPECT_EQ(lines[6], halvex::kRawDataColumns);
     size_t imuRows = 0, opticalRows = 0;
     double previousDriverTime = -1.0;
     for (size_t i = 7; i < lines.size(); ++i) {
-        const std::vector<double> cells = Cells(lines[i]);
+        std::vector<double> cells;
+        for (const std::string& field : halvex::test::SplitFields(lines[i])) cells.push_back(std::strtod(field.c_str(), nullptr));
         ASSERT_EQ(cells.size(), 10u) << lines[i];
         EXPECT_GE(cells[0], previousDriverTime) << "rows in driver-time order";
         previousDriverTime = cells[0];
@@ -329,7 +299,8 @@ TEST_F(OculusDevice, TheHeadRecordsTheHeadsetsRatesAndTheOpticalSamplesAsTheyCam
     EXPECT_GE(imuRows, 190u);
 
     // The controller's file: its optical rows only, the headset is not its sensor.
-    const std::vector<std::string> controllerLines = Lines(folder / "device8_rawdata.csv");
+    const std::vector<std::string> controllerLines =
+        halvex::test::SplitLines(halvex::test::ReadWholeFile((folder / "device8_rawdata.csv").u8string()));
     ASSERT_EQ(controllerLines.size(), 6u + 20u);
     EXPECT_EQ(controllerLines[5], halvex::kRawDataColumns);
     EXPECT_EQ(mLog.CountContaining("halvex-head-o recording ended"), 1);

@@ -10,6 +10,7 @@
 #include "platform/known_folders.h"
 #include "platform/sleep.h"
 #include "recording_files.h"
+#include "scoped_state_home.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -31,6 +32,9 @@ namespace {
 using halvex::test::cHeadStimulus;
 using halvex::test::sDeviceTestHost;
 using halvex::test::sHeadMotion;
+#if !defined(_WIN32)
+using halvex::test::sScopedStateHome;
+#endif
 
 constexpr int32_t kHeadId = 3;
 const std::string kReset = "halvex-head-s Resetting filter";
@@ -396,22 +400,6 @@ TEST_F(LighthouseDevice, ActivatesAgainAfterDeactivateAndStopsWhenDestroyedActiv
     halvex::platform::SleepFor(0.05);
     EXPECT_EQ(PoseCount(), mark);
 }
-
-#if !defined(_WIN32)
-struct sScopedStateHome {
-    sScopedStateHome()
-        : folder(std::filesystem::temp_directory_path() /
-                 ("halvex-device-test-" + std::to_string(std::random_device{}()))) {
-        setenv("XDG_STATE_HOME", folder.string().c_str(), 1);
-    }
-    ~sScopedStateHome() {
-        unsetenv("XDG_STATE_HOME");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-    std::filesystem::path folder;
-};
-#endif
 
 // The recording of a device index no real device gets, so the test may delete its
 // files even in the real log folder; they are gone before and after.

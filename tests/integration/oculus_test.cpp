@@ -5,12 +5,12 @@
 #include "recording_calibration.h"
 #include "recording_input.h"
 #include "scenario_motion.h"
+#include "stream_errors.h"
 #include "test_support.h"
 
 #include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "recording/device_calibration.h"
-#include "sim/sensor_error_options.h"
 #include "tessaly/server/mocap_server.h"
 #include "vrhost/accuracy/truth_comparison.h"
 
@@ -231,13 +231,7 @@ TEST(Oculus, AFewUnusableOpticalOrientationsLeaveTheHeadTrackingAfterwards) {
 const char kRigidBodyError[] = "2.5,-1.5,3,20,-30,25";
 
 sim::sSensorErrorOverrides HeadErrors(double latencyStampError = 0.0) {
-    sim::sSensorErrorOverrides errors;
-    std::string reason;
-    EXPECT_TRUE(sim::ParseRigidBodyError(kRigidBodyError, errors.rigidBodyError, reason)) << reason;
-    errors.hasRigidBodyError = true;
-    errors.hasLatencyStampError = latencyStampError != 0.0;
-    errors.latencyStampError = latencyStampError;
-    return errors;
+    return StreamErrors(kRigidBodyError, latencyStampError);
 }
 
 bool IpcEstablished(const vrhost::cHost& host) {

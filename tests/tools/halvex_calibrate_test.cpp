@@ -4,6 +4,7 @@
 #include "recording/csv_format.h"
 #include "recording/device_calibration.h"
 #include "recording/records.h"
+#include "stream_errors.h"
 #include "temp_folder.h"
 
 #include "sim/sensor_error_options.h"
@@ -18,14 +19,12 @@
 namespace halvex::calibrate {
 namespace {
 
-// A recording folder as a Lighthouse head writes it, from a simulated recording.
-void WriteHeadRecording(const std::filesystem::path& folder, const calibration::sCalibrationRecording& recording) {
-    std::FILE* raw = std::fopen((folder / "device1_rawdata.csv").string().c_str(), "wb");
+// A raw data file as a device writes it, from a simulated recording: optical rows
+// delivered 12 ms after their stamps, IMU rows only `withImu`.
+void WriteRawDataFile(const std::filesystem::path& file, const calibration::sCalibrationRecording& recording,
+                      const sRawDataHeader& header, bool withImu) {
+    std::FILE* raw = std::fopen(file.string().c_str(), "wb");
     ASSERT_NE(raw, nullptr);
-    sRawDataHeader header;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) header.imuToHead[r][c] = recording.imuInDevice.matrix()(r, c);
-    header.hasFactoryScales = true;
     ASSERT_TRUE(WriteRawDataHeader(raw, header));
     size_t o = 0;
     for (const calibration::sImuSample& s : recording.imu) {
@@ -34,9 +33,18 @@ void WriteHeadRecording(const std::filesystem::path& folder, const calibration::
             const Eigen::Quaterniond& q = p.orientation;
             WriteRawRow(raw, MakeOpticalRawRecord(p.time + 0.012, p.time, p.position.data(), q.w(), q.x(), q.y(), q.z()));
         }
-        WriteRawRow(raw, MakeImuRawRecord(s.time, s.time, s.accel.data(), s.gyro.data()));
+        if (withImu) WriteRawRow(raw, MakeImuRawRecord(s.time, s.time, s.accel.data(), s.gyro.data()));
     }
     std::fclose(raw);
+}
+
+// A recording folder as a Lighthouse head writes it.
+void WriteHeadRecording(const std::filesystem::path& folder, const calibration::sCalibrationRecording& recording) {
+    sRawDataHeader header;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) header.imuToHead[r][c] = recording.imuInDevice.matrix()(r, c);
+    header.hasFactoryScales = true;
+    WriteRawDataFile(folder / "device1_rawdata.csv", recording, header, true);
     std::ofstream filter(folder / "device1_filter.csv", std::ios::binary);
     filter << kFilterColumns << "\n0";
     for (int i = 1; i < 39; ++i) filter << ",0";
@@ -47,23 +55,10 @@ void WriteHeadRecording(const std::filesystem::path& folder, const calibration::
 // controllers (optical rows alone) write.
 void WriteOrientationOnlyRecording(const std::filesystem::path& folder,
                                    const calibration::sCalibrationRecording& recording) {
-    for (const bool head : {true, false}) {
-        std::FILE* raw = std::fopen((folder / (head ? "device3_rawdata.csv" : "device4_rawdata.csv")).string().c_str(), "wb");
-        ASSERT_NE(raw, nullptr);
-        sRawDataHeader header;
-        header.orientationOnly = head;
-        ASSERT_TRUE(WriteRawDataHeader(raw, header));
-        size_t o = 0;
-        for (const calibration::sImuSample& s : recording.imu) {
-            for (; o < recording.optical.size() && recording.optical[o].time <= s.time; ++o) {
-                const calibration::sOpticalSample& p = recording.optical[o];
-                const Eigen::Quaterniond& q = p.orientation;
-                WriteRawRow(raw, MakeOpticalRawRecord(p.time + 0.012, p.time, p.position.data(), q.w(), q.x(), q.y(), q.z()));
-            }
-            if (head) WriteRawRow(raw, MakeImuRawRecord(s.time, s.time, s.accel.data(), s.gyro.data()));
-        }
-        std::fclose(raw);
-    }
+    sRawDataHeader head;
+    head.orientationOnly = true;
+    WriteRawDataFile(folder / "device3_rawdata.csv", recording, head, true);
+    WriteRawDataFile(folder / "device4_rawdata.csv", recording, sRawDataHeader{}, false);
 }
 
 int RunTool(const std::vector<std::string>& args, std::string& out, std::string& err) {
@@ -76,10 +71,8 @@ int RunTool(const std::vector<std::string>& args, std::string& out, std::string&
 
 TEST(HalvexCalibrate, JsonCarriesTheEstimatesAndApplyKeepsEveryOtherSetting) {
     halvex::test::cTempFolder folder;
-    sim::sSensorErrorOverrides errors;
+    const sim::sSensorErrorOverrides errors = halvex::test::StreamErrors("-1,4,2,-15,35,20");
     std::string reason;
-    ASSERT_TRUE(sim::ParseRigidBodyError("-1,4,2,-15,35,20", errors.rigidBodyError, reason));
-    errors.hasRigidBodyError = true;
     calibration::sCalibrationValues truth;
     WriteHeadRecording(folder.Path(), calibration::SimulateRecording("calibration", sim::eSensorProfile::Realistic, 4,
                                                                      errors, 60.0, &truth));
@@ -122,12 +115,8 @@ TEST(HalvexCalibrate, JsonCarriesTheEstimatesAndApplyKeepsEveryOtherSetting) {
 
 TEST(HalvexCalibrate, AnOrientationOnlyHeadGetsItsRotationAndTimeOffsetAndApplyWritesOnlyThose) {
     halvex::test::cTempFolder folder;
-    sim::sSensorErrorOverrides errors;
+    const sim::sSensorErrorOverrides errors = halvex::test::StreamErrors("1.5,-2,3,20,-30,25", 0.004);
     std::string reason;
-    ASSERT_TRUE(sim::ParseRigidBodyError("1.5,-2,3,20,-30,25", errors.rigidBodyError, reason));
-    errors.hasRigidBodyError = true;
-    errors.hasLatencyStampError = true;
-    errors.latencyStampError = 0.004;
     calibration::sCalibrationValues truth;
     WriteOrientationOnlyRecording(folder.Path(), calibration::SimulateOrientationOnlyRecording(
                                                      "calibration", sim::MakeSensorProfile(sim::eSensorProfile::Ideal, 4, errors),

@@ -3,7 +3,7 @@
 #include "calibration.h"
 #include "simulated_recording.h"
 
-#include "sim/sensor_error_options.h"
+#include "stream_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,7 @@ namespace halvex::calibration {
 namespace {
 
 sim::sSensorProfile ProfileWithErrors(const char* rigidBodyError, double latencyStampError) {
-    sim::sSensorErrorOverrides errors;
-    std::string reason;
-    EXPECT_TRUE(sim::ParseRigidBodyError(rigidBodyError, errors.rigidBodyError, reason)) << reason;
-    errors.hasRigidBodyError = true;
-    errors.hasLatencyStampError = true;
-    errors.latencyStampError = latencyStampError;
-    return sim::MakeSensorProfile(sim::eSensorProfile::Ideal, 7, errors);
+    return sim::MakeSensorProfile(sim::eSensorProfile::Ideal, 7, test::StreamErrors(rigidBodyError, latencyStampError));
 }
 
 TEST(OrientationOnlyCalibration, RecoversTheRigidBodysRotationAndTheStampAndEstimatesNothingElse) {

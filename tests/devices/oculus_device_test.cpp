@@ -305,6 +305,42 @@ TEST_F(OculusDevice, TheHeadRecordsTheHeadsetsRatesAndTheOpticalSamplesAsTheyCam
     EXPECT_EQ(controllerLines[5], halvex::kRawDataColumns);
     EXPECT_EQ(mLog.CountContaining("halvex-head-o recording ended"), 1);
 }
+
+std::string Ask(cIHalvexDevice& device, const char* request) {
+    std::vector<char> buffer(32768, '#');
+    device.DebugRequest(request, buffer.data(), static_cast<uint32_t>(buffer.size()));
+    return buffer.data();
+}
+
+TEST_F(OculusDevice, RecordingStartsAndStopsLiveByRequest) {
+    const halvex::test::sScopedStateHome stateHome;
+    mEnvironment.Set("HALVEX_OCULUS_SIM_SCENARIO", "head-turns");
+    std::unique_ptr<cHalvexOculusDevice> device(new cHalvexOculusDevice(&mProvider, Hmd, "halvex-head", mLink.get()));
+    mProvider.mHeadDevice = device.get();
+    EXPECT_NE(Ask(*device, "halvex/1 record start").find("\"ok\":false"), std::string::npos) << "inactive: no recording";
+    ASSERT_EQ(device->Activate(9), vr::VRInitError_None);
+    EXPECT_FALSE(device->Status().recording) << "recordRawData is off";
+    const std::string path =
+        (std::filesystem::u8path(halvex::platform::RecordingLogFolder()) / "device9_rawdata.csv").u8string();
+    for (int round = 0; round < 2; ++round) {
+        std::string started;
+        ASSERT_TRUE(WaitUntil([&] { return (started = Ask(*device, "halvex/1 record start")).find("\"ok\":true") != std::string::npos; },
+                              5.0))
+            << started;
+        EXPECT_NE(started.find("device9_rawdata.csv"), std::string::npos) << started;
+        EXPECT_TRUE(device->Status().recording);
+        const uint64_t from = mLink->SampleCount();
+        ASSERT_TRUE(WaitUntil([&] { return mLink->SampleCount() >= from + 100; }, 10.0));
+        EXPECT_NE(Ask(*device, "halvex/1 record stop").find("\"ok\":true"), std::string::npos);
+        ASSERT_TRUE(WaitUntil([&] { return mLog.CountContaining("halvex-head-o recording ended") == round + 1; }, 5.0));
+        EXPECT_FALSE(device->Status().recording);
+        const std::vector<std::string> lines = halvex::test::SplitLines(halvex::test::ReadWholeFile(path));
+        ASSERT_GT(lines.size(), 100u) << "round " << round;
+        EXPECT_EQ(lines[5], halvex::kOrientationOnlySourceLine);
+    }
+    device->Deactivate();
+    mProvider.mHeadDevice = nullptr;
+}
 #endif
 
 }  // namespace

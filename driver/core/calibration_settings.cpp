@@ -4,20 +4,20 @@
 #include "core/device_provider.h"
 #include "core/driver_log.h"
 #include "core/host_interfaces.h"
+#include "core/settings_section.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-const char* const kSection = "driver_halvex";
 const char* const kSlotNames[] = {"Head", "ControllerA", "ControllerB"};
 
 // The text of a setting that is a string or a number; empty when unset.
 std::string ReadText(vr::IVRSettings* settings, const std::string& key, bool numeric) {
     vr::EVRSettingsError error = vr::VRSettingsError_None;
     if (numeric) {
-        const float value = settings->GetFloat(kSection, key.c_str(), &error);
+        const float value = settings->GetFloat(halvex::kDriverSettingsSection, key.c_str(), &error);
         if (error != vr::VRSettingsError_None) return std::string();
         char text[64];
         std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
@@ -25,7 +25,7 @@ std::string ReadText(vr::IVRSettings* settings, const std::string& key, bool num
     }
     char buffer[1024];
     buffer[0] = '\0';
-    settings->GetString(kSection, key.c_str(), buffer, sizeof(buffer), &error);
+    settings->GetString(halvex::kDriverSettingsSection, key.c_str(), buffer, sizeof(buffer), &error);
     if (error != vr::VRSettingsError_None) return std::string();
     return std::string(buffer, strnlen(buffer, sizeof(buffer)));
 }

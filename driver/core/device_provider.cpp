@@ -4,6 +4,7 @@
 #include "core/driver_log.h"
 #include "core/driver_time.h"
 #include "core/host_interfaces.h"
+#include "core/settings_section.h"
 #include "core/property_access.h"
 #include "devices/oculus_device.h"
 #include "devices/steamvr_device.h"
@@ -129,7 +130,7 @@ void cHalvexDeviceProvider::ReloadRigidBodyIds() {
     bool changed = false;
     for (const sSlot& slot : kSlots) {
         vr::EVRSettingsError error = vr::VRSettingsError_None;
-        const int32_t id = settings->GetInt32("driver_halvex", slot.settingKey, &error);
+        const int32_t id = settings->GetInt32(halvex::kDriverSettingsSection, slot.settingKey, &error);
         const bool enabled = error == vr::VRSettingsError_None && id != 0;
         cIHalvexDevice* device = this->*slot.device;
         const bool running = device && this->*slot.enabled;

@@ -13,7 +13,7 @@
 namespace {
 
 std::atomic<int32_t> gUpdateInertialCalls{0};
-halvex::cCallbackBoundary gActivateBoundary("Activate of an Oculus device");
+halvex::cCallbackBoundary gOculusActivateBoundary("Activate of an Oculus device");
 
 bool Finite3(const double v[3]) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
 
@@ -58,7 +58,7 @@ cHalvexOculusDevice::~cHalvexOculusDevice() {
 
 vr::EVRInitError cHalvexOculusDevice::Activate(uint32_t unObjectId) {
     vr::EVRInitError result = vr::VRInitError_Driver_Failed;
-    gActivateBoundary.Run([&] {
+    gOculusActivateBoundary.Run([&] {
         ActivateCommon(unObjectId, "Activating Halvex Oculus Device\n", false);
         mRecorder.SetEnabled(mProvider && mProvider->mRecordRawData);
         mLink->Attach(this);
@@ -69,7 +69,7 @@ vr::EVRInitError cHalvexOculusDevice::Activate(uint32_t unObjectId) {
     if (result != vr::VRInitError_None) {
         // Half joined (the reader thread could not start): leave the link and look inactive.
         mDeviceIndex.store(vr::k_unTrackedDeviceIndexInvalid);
-        gActivateBoundary.Run([&] { mLink->Detach(this); });
+        gOculusActivateBoundary.Run([&] { mLink->Detach(this); });
         mAttached = false;
     }
     return result;

@@ -11,7 +11,7 @@ namespace {
 std::atomic<int32_t> gConstructed{0};
 std::atomic<int32_t> gDestroyed{0};
 
-halvex::cCallbackBoundary gActivateBoundary("Activate of a Lighthouse device");
+halvex::cCallbackBoundary gLighthouseActivateBoundary("Activate of a Lighthouse device");
 halvex::cCallbackBoundary gImuThreadBoundary("a Lighthouse device's IMU thread");
 
 // The controllers' IMU sits ahead of and below the grip until the stream tells otherwise.
@@ -65,7 +65,7 @@ cHalvexSteamvrDevice::~cHalvexSteamvrDevice() {
 
 vr::EVRInitError cHalvexSteamvrDevice::Activate(uint32_t unObjectId) {
     vr::EVRInitError result = vr::VRInitError_Driver_Failed;
-    gActivateBoundary.Run([&] {
+    gLighthouseActivateBoundary.Run([&] {
         // Activated twice without Deactivate: a second thread must not replace a running one.
         Deactivate();
         ActivateCommon(unObjectId, "Activating Halvex SteamVR Device", true);

@@ -18,7 +18,7 @@ namespace {
 std::atomic<int32_t> gConstructed{0};
 std::atomic<int32_t> gDestroyed{0};
 
-halvex::cCallbackBoundary gActivateBoundary("Activate of a WMR device");
+halvex::cCallbackBoundary gWmrActivateBoundary("Activate of a WMR device");
 halvex::cCallbackBoundary gImuThreadBoundary("a WMR device's IMU thread");
 
 }  // namespace
@@ -73,7 +73,7 @@ cHalvexWmrDevice::~cHalvexWmrDevice() {
 
 vr::EVRInitError cHalvexWmrDevice::Activate(uint32_t unObjectId) {
     vr::EVRInitError result = vr::VRInitError_Driver_Failed;
-    gActivateBoundary.Run([&] {
+    gWmrActivateBoundary.Run([&] {
         // Activated twice without Deactivate: a second thread must not replace a running one.
         Deactivate();
         ActivateCommon(unObjectId, "Activating Halvex WMR Device", true);

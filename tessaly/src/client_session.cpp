@@ -1,5 +1,6 @@
 #include "client_session.h"
 
+#include "bounded_text.h"
 #include "discovered_ports.h"
 #include "library_clock.h"
 #include "library_log.h"
@@ -27,7 +28,7 @@ constexpr double kServerSilenceLimit = 10.0;
 constexpr int kMaxTries = 100;
 constexpr int kMaxTimeoutMs = 60000;
 
-cLogThrottle gDropLog;
+cLogThrottle gSessionDropLog;
 
 bool ResolveLoopback(const char* text, const char* role, uint32_t* address) {
     if (text == nullptr || text[0] == '\0') {
@@ -45,11 +46,6 @@ bool ResolveLoopback(const char* text, const char* role, uint32_t* address) {
         return false;
     }
     return true;
-}
-
-void CopyText(char* out, size_t width, const char* text) {
-    std::strncpy(out, text, width - 1);
-    out[width - 1] = '\0';
 }
 
 void FillDescription(const wire::sServerInfo& info, const net::sEndpoint& server, bool multicast,
@@ -349,14 +345,14 @@ void cClientSession::HandleDatagram(sRun& run, const uint8_t* data, size_t size,
     const wire::eParseResult parsed = wire::ParseDatagram(data, size, &datagram);
     if (parsed != wire::eParseResult::Ok) {
         mCounters.ParseFailure(parsed);
-        if (gDropLog.Allow())
+        if (gSessionDropLog.Allow())
             Log(Verbosity_Warning, "Dropped a datagram from %s: %s", net::FormatEndpoint(from).c_str(),
                 wire::ParseResultName(parsed));
         return;
     }
     if (from != run.server || datagram.header.token != run.token) {
         mCounters.UnknownPeer();
-        if (gDropLog.Allow())
+        if (gSessionDropLog.Allow())
             Log(Verbosity_Warning, "Dropped a datagram from unknown peer %s", net::FormatEndpoint(from).c_str());
         return;
     }

@@ -1,5 +1,6 @@
 #include "server_discovery.h"
 
+#include "bounded_text.h"
 #include "discovered_ports.h"
 #include "library_clock.h"
 #include "library_log.h"
@@ -24,7 +25,7 @@ constexpr double kProbePeriod = 0.5;
 constexpr uint32_t kDefaultMaxRounds = 14400;
 constexpr int kReceiveSliceMs = 20;
 
-cLogThrottle gDropLog;
+cLogThrottle gDiscoveryDropLog;
 
 std::string Environment(const char* name) {
 #if defined(_WIN32)
@@ -63,11 +64,6 @@ uint32_t ConfiguredRounds() {
         return kDefaultMaxRounds;
     }
     return static_cast<uint32_t>(rounds);
-}
-
-void CopyText(char* out, size_t width, const char* text) {
-    std::strncpy(out, text, width - 1);
-    out[width - 1] = '\0';
 }
 
 }  // namespace
@@ -189,14 +185,14 @@ void cServerDiscovery::HandleDatagram(const sLocal& local, const uint8_t* data, 
     const wire::eParseResult parsed = wire::ParseDatagram(data, size, &datagram);
     if (parsed != wire::eParseResult::Ok) {
         mCounters.ParseFailure(parsed);
-        if (gDropLog.Allow())
+        if (gDiscoveryDropLog.Allow())
             Log(Verbosity_Warning, "Discovery dropped a datagram from %s: %s", net::FormatEndpoint(from).c_str(),
                 wire::ParseResultName(parsed));
         return;
     }
     if (datagram.header.token != mNonce || !IsTarget(from) || datagram.serverInfo.port != from.port) {
         mCounters.UnknownPeer();
-        if (gDropLog.Allow())
+        if (gDiscoveryDropLog.Allow())
             Log(Verbosity_Warning, "Discovery dropped a datagram from unknown peer %s",
                 net::FormatEndpoint(from).c_str());
         return;

@@ -22,7 +22,7 @@ namespace {
 using namespace halvex::oculus;
 using halvex::test::WaitUntil;
 
-const Eigen::Quaternionf kAlignment(0.0f, 0.0f, 1.0f, 0.0f);
+const Eigen::Quaternionf kOculusAlignment(0.0f, 0.0f, 1.0f, 0.0f);
 
 sOculusImuSample HeadsetSample(const Eigen::Quaternionf& q) {
     sOculusImuSample sample{};
@@ -79,7 +79,7 @@ TEST_F(OculusDevice, OpticalSamplesBeforeActivationUpdatePositionAndCorrector) {
     device->ProcessChildSample(HeadsetSample(headset), 10.001);
     EXPECT_EQ(device->Corrector().Count(), 1);
     pose = device->GetPose();
-    EXPECT_LT(AngleTo(pose.qRotation, headset * kAlignment), 1e-4f);  // no correction yet
+    EXPECT_LT(AngleTo(pose.qRotation, headset * kOculusAlignment), 1e-4f);  // no correction yet
     EXPECT_FLOAT_EQ(static_cast<float>(pose.vecAngularVelocity[1]), 0.5f);
 
     device->UpdateOptical(position, orientation, 10.002, 0.012);
@@ -218,11 +218,11 @@ TEST_F(OculusDevice, TheSlotsCalibrationMovesTheOpticalPoseOntoTheDeviceAndShift
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(pose.vecPosition[i], onDevice.translation()[i], 1e-12) << i;
     // Paired with the headset at 10.002 (a fifth of the way), the newest headset sample carries it on by the rest.
     const Eigen::Quaternionf paired(Eigen::AngleAxisf(0.02f, Eigen::Vector3f::UnitY()));
-    const Eigen::Quaternionf expected = expectedOptical * (paired * kAlignment).inverse() * (h1 * kAlignment);
+    const Eigen::Quaternionf expected = expectedOptical * (paired * kOculusAlignment).inverse() * (h1 * kOculusAlignment);
     EXPECT_LT(AngleTo(pose.qRotation, expected), 2e-4f);
     EXPECT_GT(AngleTo(pose.qRotation, expectedOptical), 0.05f) << "the time offset was not applied";
     const Eigen::Quaternionf withoutRigidBody =
-        streamed.cast<float>() * (paired * kAlignment).inverse() * (h1 * kAlignment);
+        streamed.cast<float>() * (paired * kOculusAlignment).inverse() * (h1 * kOculusAlignment);
     EXPECT_GT(AngleTo(pose.qRotation, withoutRigidBody), 0.03f) << "the rigid body was not applied";
 
     // A reload is in force from the next optical sample; the identity gives the sample back unchanged.

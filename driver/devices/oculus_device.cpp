@@ -195,7 +195,7 @@ void cHalvexOculusDevice::RecordUntilStopped(uint32_t deviceIndex, const std::at
     // Only the head pushes headset rows; a controller's file has optical rows alone.
     setup.imuRawRing = &mImuRawRing;
     setup.opticalRawRing = &mOpticalRawRing;
-    setup.writeFilterFile = false;  // no filter in this class
+    // No filter ring: this class has no filter, so no filter file.
     setup.header.orientationOnly = mSemantic == Hmd;
     const halvex::sDeviceCalibration calibration = mNewestCalibration.Get();
     setup.calibration = &calibration;

@@ -30,7 +30,7 @@ public:
         if (folder.back() != '/' && folder.back() != '\\') folder += '/';
         mRawPath = RecordingFilePath(folder, mSetup.deviceIndex, "_rawdata.csv");
         mFilterPath = RecordingFilePath(folder, mSetup.deviceIndex, "_filter.csv");
-        if (!OpenOne(mRawPath, mRawFile) || (mSetup.writeFilterFile && !OpenOne(mFilterPath, mFilterFile))) {
+        if (!OpenOne(mRawPath, mRawFile) || (mSetup.filterRing && !OpenOne(mFilterPath, mFilterFile))) {
             Close();
             return false;
         }
@@ -142,7 +142,7 @@ private:
     }
 
     void DrainFilterRing(uint32_t limit) {
-        if (!mSetup.filterRing || !mFilterFile) return;
+        if (!mSetup.filterRing) return;
         sFilterRecord record;
         for (uint32_t i = 0; i < limit && mSetup.filterRing->pop(record); ++i) {
             const bool written = mSetup.filterRowStyle == eFilterRowStyle::Wmr ? WriteWmrFilterRow(mFilterFile, record)

@@ -34,10 +34,8 @@ struct sRecordingSetup {
     // Any ring may be null: it is then taken as always empty.
     cRawRecordRing* imuRawRing = nullptr;
     cRawRecordRing* opticalRawRing = nullptr;
-    cFilterRecordRing* filterRing = nullptr;
+    cFilterRecordRing* filterRing = nullptr;  // none: a device without a filter writes no filter file
     eFilterRowStyle filterRowStyle = eFilterRowStyle::Lighthouse;
-    // A device without a filter writes no filter file.
-    bool writeFilterFile = true;
     // Read once, when the headers are written.
     sRawDataHeader header;
     // With a report ring, the third file: `reportHeader`, then `reportLine` of each

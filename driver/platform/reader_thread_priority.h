@@ -27,7 +27,7 @@ public:
 
 private:
     sReaderPriority mOutcome;
-    void* mClassHandle = nullptr;
+    [[maybe_unused]] void* mClassHandle = nullptr;  // Windows: the multimedia class's handle
 };
 
 }  // namespace halvex::platform

@@ -59,6 +59,8 @@ json Device(const char* role, json fields) {
     return device;
 }
 
+// A list of one device must be spelled json::array({...}): gcc and clang read a braced
+// single json as an array and as a copy respectively.
 sDriverAnswer Status(json server, json devices) {
     json body = {{"protocol", "halvex/1"}, {"ok", true}, {"request", "status"}, {"server", server},
                  {"devices", devices}};
@@ -96,7 +98,7 @@ TEST(LiveStatus, EachDeviceStateInWordsWithAHintForWhatIsWrong) {
 TEST(LiveStatus, ADeviceMissingFromTheStatusIsNotEnabledAndAStoppedStreamHasNoData) {
     const sLiveStatusText text =
         DescribeStatus(Status({{"state", "searching"}, {"frameRate", 0}, {"latencyMs", nullptr}},
-                              {Device("head", {{"valid", false}, {"secondsSinceOptical", 5.0}})}));
+                              json::array({Device("head", {{"valid", false}, {"secondsSinceOptical", 5.0}})})));
     EXPECT_EQ(text.server.state, "searching");
     EXPECT_TRUE(text.server.bad);
     EXPECT_TRUE(text.server.hint.contains("server and local addresses"));
@@ -136,7 +138,7 @@ TEST(StatusPanel, BadStatesAreRedWithTheirHintAndGoodOnesPlain) {
     cStatusPanel panel;
     panel.show();
     EXPECT_EQ(panel.title(), "Live Status");
-    panel.Show(DescribeStatus(Status(kStreaming, {Device("head", {{"secondsSinceOptical", 3.0}})})));
+    panel.Show(DescribeStatus(Status(kStreaming, json::array({Device("head", {{"secondsSinceOptical", 3.0}})}))));
     EXPECT_EQ(panel.ServerLabel()->text(), "streaming");
     EXPECT_FALSE(panel.ServerHintLabel()->isVisible());
     EXPECT_EQ(panel.FrameRateLabel()->text(), "120 Hz");
@@ -145,7 +147,7 @@ TEST(StatusPanel, BadStatesAreRedWithTheirHintAndGoodOnesPlain) {
     EXPECT_TRUE(panel.DeviceHintLabel(0)->isVisible());
     EXPECT_FALSE(panel.CalibrationLabel(0)->isVisible());
 
-    panel.Show(DescribeStatus(Status(kStreaming, {Device("head", {{"calibration", {{"identity", true}}}})})));
+    panel.Show(DescribeStatus(Status(kStreaming, json::array({Device("head", {{"calibration", {{"identity", true}}}})}))));
     EXPECT_EQ(panel.DeviceLabel(0)->styleSheet(), "");
     EXPECT_FALSE(panel.DeviceHintLabel(0)->isVisible()) << "the hint goes with the bad state";
     EXPECT_EQ(panel.CalibrationLabel(0)->text(), "Calibration: none");

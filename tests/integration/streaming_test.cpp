@@ -167,8 +167,9 @@ TEST(Streaming, ConnectionAndSubscriptionFailuresAreLoggedAndTolerated) {
         {sCommandReply::Bytes({9, 0, 0, 0, 1, 0, 0, 0}), "Tessaly SubscribeByID failed (response size 8, response[0] == 9)\n"},
         {sCommandReply::Bytes({5, 0, 0, 0}), "Tessaly SubscribeByID failed (response size 4, response[0] == 5)\n"},
     };
-    for (const auto& [reply, line] : subscribeFailures) {
-        server->SetCommandReply("SubscribeByID*", reply);
+    for (const auto& failure : subscribeFailures) {
+        const std::string& line = failure.second;
+        server->SetCommandReply("SubscribeByID*", failure.first);
         auto host = MakeHost({IntSetting("tessalyRigidBodyIdHead", 3)});
         ASSERT_EQ(host->Init(), vr::VRInitError_None);
         ASSERT_TRUE(RunUntil(*host, [&] { return HasLine(host->Log(), line); }, 10.0)) << line;

@@ -10,9 +10,29 @@
 #include <cstdlib>
 #include <new>
 
+// clang's ThreadSanitizer runtime is linked statically with its own operator new and
+// delete, so there the sanitizer's allocation hook counts instead of replacements.
+#if defined(__SANITIZE_THREAD__)
+#define HALVEX_COUNT_BY_SANITIZER_HOOK 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define HALVEX_COUNT_BY_SANITIZER_HOOK 1
+#endif
+#endif
+
+#ifdef HALVEX_COUNT_BY_SANITIZER_HOOK
+#include <sanitizer/allocator_interface.h>
+#endif
+
 namespace {
 
 std::atomic<long> gAllocations{0};
+
+#ifdef HALVEX_COUNT_BY_SANITIZER_HOOK
+void CountAllocation(const volatile void*, std::size_t) { ++gAllocations; }
+void IgnoreFree(const volatile void*) {}
+[[maybe_unused]] const int gHookInstalled = __sanitizer_install_malloc_and_free_hooks(CountAllocation, IgnoreFree);
+#else
 
 void* CountedAllocate(std::size_t size) {
     ++gAllocations;
@@ -33,8 +53,11 @@ void* CountedAllocateAligned(std::size_t size, std::align_val_t alignment) {
 void FreeAligned(void* p) {
     if (p != nullptr) std::free(reinterpret_cast<void**>(p)[-1]);
 }
+#endif
 
 }  // namespace
+
+#ifndef HALVEX_COUNT_BY_SANITIZER_HOOK
 
 void* operator new(std::size_t size) { return CountedAllocate(size); }
 void* operator new[](std::size_t size) { return CountedAllocate(size); }
@@ -48,6 +71,7 @@ void operator delete(void* p, std::align_val_t) noexcept { FreeAligned(p); }
 void operator delete[](void* p, std::align_val_t) noexcept { FreeAligned(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
+#endif
 
 namespace halvex {
 namespace {

@@ -1,5 +1,6 @@
 #include "corvane_options.h"
 
+#include "sim/scenario_epoch.h"
 #include "sim/sensor_error_options.h"
 
 #include "loopback_address.h"
@@ -47,15 +48,18 @@ std::string Usage() {
            "                   [--duration SECONDS] [--untracked-every N] [--silent] [--control-stdin]\n"
            "                   [--profile ideal|realistic]\n"
            "                   [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
+           "                   [--scenario-epoch now|SECONDS]\n"
            "Serves simulated rigid bodies on a loopback address until the duration (default 3600 s)\n"
            "has passed or Ctrl+C. Scenarios default to \"still\". The sensor profile (default ideal)\n"
            "sets the optical noise, dropouts and, realistic, stamp errors and occlusion bursts.\n"
            "--silent: accept connections but never stream. --control-stdin: read fault commands from\n"
-           "standard input, one a line: silence SECONDS, garbage COUNT, nan-frames COUNT, absurd-count COUNT.\n";
+           "standard input, one a line: silence SECONDS, garbage COUNT, nan-frames COUNT, absurd-count COUNT.\n"
+           "--scenario-epoch: the scenarios start at that monotonic second (\"now\": at start, printed)\n"
+           "instead of at the clock's zero; give vrhost the same value.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& knownScenarios,
-                  sOptions* options, std::string* error) {
+                  sOptions* options, std::string* error, double now) {
     *options = sOptions{};
     bool unicastGiven = false, multicastGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -154,6 +158,9 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             bool ok = true;
             sim::TakeSensorErrorOption(name, text, options->errors, ok, *error);
             if (!ok) return false;
+        } else if (name == "--scenario-epoch") {
+            if (!value(&text)) return false;
+            if (!sim::ParseScenarioEpoch(text, now, options->scenarioEpoch, *error)) return false;
         } else if (name == "--profile") {
             if (!value(&text)) return false;
             if (!sim::ParseSensorProfile(text, options->profile)) {

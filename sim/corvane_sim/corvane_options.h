@@ -27,13 +27,16 @@ struct sOptions {
     bool controlStdin = false;  // fault commands on standard input (fault_commands.h)
     sim::eSensorProfile profile = sim::eSensorProfile::Ideal;
     sim::sSensorErrorOverrides errors;  // over the profile's, for every body
+    // Monotonic second the scenarios start at (sim/scenario_epoch.h); "now" takes
+    // the parse's `now`.
+    double scenarioEpoch = 0.0;
     bool help = false;
 };
 
 // False with a one-line reason in `error` for anything it cannot use, including
 // non-loopback addresses and scenarios not in `knownScenarios`.
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& knownScenarios,
-                  sOptions* options, std::string* error);
+                  sOptions* options, std::string* error, double now = 0.0);
 
 std::string Usage();
 

@@ -4,6 +4,7 @@
 #include "fault_commands.h"
 #include "scenario_motion.h"
 
+#include "platform/clock.h"
 #include "platform/sleep.h"
 #include "sim/motion_scenario.h"
 #include "tessaly/server/mocap_server.h"
@@ -31,7 +32,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     corvane_sim::sOptions options;
     std::string error;
-    if (!corvane_sim::ParseOptions(args, sim::cMotionScenario::Names(), &options, &error)) {
+    if (!corvane_sim::ParseOptions(args, sim::cMotionScenario::Names(), &options, &error,
+                                   halvex::platform::NowSeconds())) {
         std::fprintf(stderr, "corvane_sim: %s\n%s", error.c_str(), corvane_sim::Usage().c_str());
         return 2;
     }
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies) {
         server.SetRigidBodyMotion(body.id,
                                   corvane_sim::ScenarioRigidBodyMotion(body.scenario, body.id, options.profile, options.rateHz,
-                                                                       options.errors));
+                                                                       options.errors, options.scenarioEpoch));
     }
     server.SetEventLog([](const std::string& line) {
         std::printf("corvane_sim: %s\n", line.c_str());
@@ -83,6 +85,7 @@ int main(int argc, char** argv) {
                 sim::SensorProfileName(options.profile), options.durationSeconds);
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies)
         std::printf("corvane_sim:   rigid body %d: %s\n", body.id, body.scenario.c_str());
+    if (options.scenarioEpoch != 0.0) std::printf("corvane_sim: scenario epoch %.6f s\n", options.scenarioEpoch);
     std::fflush(stdout);
 
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(

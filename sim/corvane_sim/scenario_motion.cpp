@@ -21,7 +21,8 @@ struct sOpticalView {
 
 tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scenario, int32_t id,
                                                          sim::eSensorProfile profile, double rateHz,
-                                                         const sim::sSensorErrorOverrides& errors) {
+                                                         const sim::sSensorErrorOverrides& errors,
+                                                         double scenarioEpoch) {
     const uint32_t seed = sim::SeedForRigidBody(id);
     auto view = std::make_shared<sOpticalView>();
     view->motion = sim::cMotionScenario::Create(scenario, seed);
@@ -31,8 +32,9 @@ tessaly::server::RigidBodyMotion ScenarioRigidBodyMotion(const std::string& scen
     view->optical = std::make_unique<sim::cOpticalModel>(*view->motion, sensors.optical, seed);
     view->imuToHeadError = sensors.imuToHeadError;
     view->rigidBodyError = sensors.rigidBodyError;
-    return [view](double exposureSeconds) {
-        const sim::sOpticalFrame frame = view->optical->FrameAtStamp(exposureSeconds);
+    // Shifted here, not in the motion, so that the occlusion bursts start with it.
+    return [view, scenarioEpoch](double exposureSeconds) {
+        const sim::sOpticalFrame frame = view->optical->FrameAtStamp(exposureSeconds - scenarioEpoch);
         sim::sMotionState seen;
         seen.position = frame.position;
         seen.orientation = frame.orientation;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace oculus_sim {
 namespace {
@@ -15,6 +16,23 @@ bool ParseInteger(const char* text, int64_t minimum, int64_t maximum, int64_t* v
     const long long parsed = std::strtoll(text, &end, 10);
     if (errno != 0 || *end != '\0' || parsed < minimum || parsed > maximum) return false;
     *value = parsed;
+    return true;
+}
+
+// Seconds from variable `name` within [minimum, maximum] (the minimum itself only when
+// `minimumAllowed`); an unset variable leaves `seconds` as it is.
+bool ReadSeconds(const std::function<const char*(const char*)>& lookup, const char* name, double minimum,
+                 bool minimumAllowed, double maximum, const char* expected, double* seconds, std::string* error) {
+    const char* text = lookup(name);
+    if (!text) return true;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (!*text || *end != '\0' || !std::isfinite(value) || value < minimum || (!minimumAllowed && value == minimum) ||
+        value > maximum) {
+        *error = std::string(name) + " must be " + expected + ", not '" + text + "'";
+        return false;
+    }
+    *seconds = value;
     return true;
 }
 
@@ -60,25 +78,13 @@ bool ReadChildOptions(const std::function<const char*(const char*)>& lookup,
         options->mappingName = mapping;
     }
     if (const char* pidFile = lookup("HALVEX_OCULUS_SIM_PID_FILE")) options->pidFile = pidFile;
-    if (const char* lifetime = lookup("HALVEX_OCULUS_SIM_LIFETIME")) {
-        char* end = nullptr;
-        const double seconds = std::strtod(lifetime, &end);
-        if (!*lifetime || *end != '\0' || !std::isfinite(seconds) || seconds <= 0.0) {
-            *error = std::string("HALVEX_OCULUS_SIM_LIFETIME must be a positive number of seconds, not '") + lifetime + "'";
-            return false;
-        }
-        options->lifetimeSeconds = seconds;
-    }
-    if (const char* delay = lookup("HALVEX_OCULUS_SIM_START_DELAY")) {
-        char* end = nullptr;
-        const double seconds = std::strtod(delay, &end);
-        if (!*delay || *end != '\0' || !std::isfinite(seconds) || seconds < 0.0 || seconds > 3600.0) {
-            *error = std::string("HALVEX_OCULUS_SIM_START_DELAY must be 0 to 3600 seconds, not '") + delay + "'";
-            return false;
-        }
-        options->startDelaySeconds = seconds;
-    }
-    return true;
+    const double kNoLimit = std::numeric_limits<double>::max();
+    return ReadSeconds(lookup, "HALVEX_OCULUS_SIM_LIFETIME", 0.0, false, kNoLimit, "a positive number of seconds",
+                       &options->lifetimeSeconds, error) &&
+           ReadSeconds(lookup, "HALVEX_OCULUS_SIM_START_DELAY", 0.0, true, 3600.0, "0 to 3600 seconds",
+                       &options->startDelaySeconds, error) &&
+           ReadSeconds(lookup, "HALVEX_OCULUS_SIM_SCENARIO_EPOCH", 0.0, true, kNoLimit,
+                       "monotonic seconds, not negative", &options->scenarioEpoch, error);
 }
 
 }  // namespace oculus_sim

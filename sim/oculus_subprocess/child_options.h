@@ -2,6 +2,7 @@
 // come from environment variables the host sets before the driver starts it:
 //   HALVEX_OCULUS_SIM_SCENARIO          motion scenario (default "still")
 //   HALVEX_OCULUS_SIM_RIGID_BODY        the head's rigid body ID, seeding the scenario (default 1)
+//   HALVEX_OCULUS_SIM_SCENARIO_EPOCH    monotonic second the scenario starts at (default 0)
 //   HALVEX_OCULUS_SIM_EXIT_AFTER        exit after writing N samples
 //   HALVEX_OCULUS_SIM_STALL_AFTER       stop writing after N samples but keep running (0: never write)
 //   HALVEX_OCULUS_SIM_BAD_INDEX_AFTER   after N samples publish a write index outside the ring
@@ -27,6 +28,7 @@ struct sChildOptions {
     int64_t badIndexAfter = -1;
     int64_t futureStampAt = -1;
     double startDelaySeconds = 0.0;
+    double scenarioEpoch = 0.0;
     std::string mappingName = "HalvexOpenvrOculusSharedMemory";
     double lifetimeSeconds = 3600.0;
     std::string pidFile;

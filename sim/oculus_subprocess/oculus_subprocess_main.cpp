@@ -10,6 +10,7 @@
 #include "platform/shared_memory.h"
 #include "platform/sleep.h"
 #include "sim/motion_scenario.h"
+#include "sim/scenario_epoch.h"
 #include "sim/tracking_geometry.h"
 
 #include <cmath>
@@ -58,7 +59,9 @@ int main() {
                      options.mappingName.c_str(), memory.LastError());
         return 1;
     }
-    const auto scenario = sim::cMotionScenario::Create(options.scenario, sim::SeedForRigidBody(options.rigidBodyId));
+    const auto scenario = sim::StartedAt(
+        sim::cMotionScenario::Create(options.scenario, sim::SeedForRigidBody(options.rigidBodyId)),
+        options.scenarioEpoch);
     oculus_sim::cRingWriter ring(memory.Data());
     if (!options.pidFile.empty()) WriteProcessId(options.pidFile);
 

@@ -42,6 +42,10 @@ TEST(CorvaneSimOptions, DefaultsAndFullCommandLine) {
     ASSERT_TRUE(ParseOptions({"--silent", "--control-stdin"}, kScenarios, &o, &error)) << error;
     EXPECT_TRUE(o.silent);
     EXPECT_TRUE(o.controlStdin);
+    EXPECT_DOUBLE_EQ(o.scenarioEpoch, 0.0);
+
+    ASSERT_TRUE(ParseOptions({"--scenario-epoch", "now"}, kScenarios, &o, &error, 4321.5)) << error;
+    EXPECT_DOUBLE_EQ(o.scenarioEpoch, 4321.5);
 }
 
 TEST(CorvaneSimOptions, BadOptionsAreNamedInTheError) {
@@ -61,6 +65,7 @@ TEST(CorvaneSimOptions, BadOptionsAreNamedInTheError) {
         {{"--port", "70000"}, "--port"},
         {{"--verbose"}, "unknown option"},
         {{"--profile", "noisy"}, "--profile: expected ideal or realistic"},
+        {{"--scenario-epoch", "-3"}, "--scenario-epoch"},
     };
     for (const auto& [args, expected] : cases) {
         sOptions o;

@@ -3,6 +3,7 @@
 #include "vrhost/accuracy/pose_prediction.h"
 #include "vrhost/host/host_error.h"
 
+#include "sim/scenario_epoch.h"
 #include "sim/tracking_geometry.h"
 
 #include <algorithm>
@@ -74,8 +75,9 @@ double OrientationError(const sWorldPose& a, const sWorldPose& b) {
 }
 
 cTruthComparison::cTruthComparison(const std::string& scenario, double settleSeconds,
-                                   double displayPredictionSeconds)
-    : mScenario(scenario), mSettleSeconds(settleSeconds), mDisplayPredictionSeconds(displayPredictionSeconds) {
+                                   double displayPredictionSeconds, double scenarioEpoch)
+    : mScenario(scenario), mSettleSeconds(settleSeconds), mDisplayPredictionSeconds(displayPredictionSeconds),
+      mScenarioEpoch(scenarioEpoch) {
     if (!sim::cMotionScenario::Create(scenario)) throw cHostError("unknown scenario \"" + scenario + "\"");
 }
 
@@ -86,7 +88,8 @@ void cTruthComparison::AddBody(const std::string& serial, int32_t rigidBodyId, b
     body.rigidBodyId = rigidBodyId;
     body.imuStream = imuStream;
     body.imuToHeadError = imuToHeadError;
-    body.motion = sim::cMotionScenario::Create(mScenario, sim::SeedForRigidBody(rigidBodyId));
+    body.motion = sim::StartedAt(sim::cMotionScenario::Create(mScenario, sim::SeedForRigidBody(rigidBodyId)),
+                                 mScenarioEpoch);
 }
 
 void cTruthComparison::SetDevicesReportRigidBodyFrame(bool rigidBodyFrame) {

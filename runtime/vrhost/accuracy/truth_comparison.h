@@ -76,7 +76,9 @@ class cTruthComparison final : public cIPoseObserver {
 public:
     // Throws cHostError for an unknown scenario name. `displayPredictionSeconds`: from
     // a display refresh to the photons.
-    cTruthComparison(const std::string& scenario, double settleSeconds, double displayPredictionSeconds = 0.0);
+    // `scenarioEpoch`: the monotonic second the scenario starts at (sim/scenario_epoch.h).
+    cTruthComparison(const std::string& scenario, double settleSeconds, double displayPredictionSeconds = 0.0,
+                     double scenarioEpoch = 0.0);
 
     // The device with this serial shows rigid body `rigidBodyId`.
     void AddBody(const std::string& serial, int32_t rigidBodyId, bool imuStream,
@@ -124,6 +126,7 @@ private:
     const std::string mScenario;
     const double mSettleSeconds;
     const double mDisplayPredictionSeconds;
+    const double mScenarioEpoch;
     mutable std::mutex mMutex;
     bool mRigidBodyFrame = false;
     std::map<std::string, sBody> mBodies;

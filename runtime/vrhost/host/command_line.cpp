@@ -7,7 +7,9 @@
 
 #include "client_link/state_folder.h"
 
+#include "platform/clock.h"
 #include "sim/motion_scenario.h"
+#include "sim/scenario_epoch.h"
 #include "sim/sensor_error_options.h"
 
 #include <algorithm>
@@ -95,6 +97,7 @@ std::string UsageText() {
            "              [--without-interface VERSION]...\n"
            "              [--scenario NAME] [--profile ideal|realistic] [--imu-delay SECONDS]\n"
            "              [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
+           "              [--scenario-epoch SECONDS]\n"
            "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
            "              [--display-prediction SECONDS] [--predict-direct-poses]\n"
@@ -108,6 +111,9 @@ std::string UsageText() {
            "With --scenario (" + ScenarioList() + ") the tracked bodies and the simulated\n"
            "headset move, their IMU streams carry 1000 Hz samples, and the summary compares\n"
            "every pose with the truth, at the pose's own time and as shown at each refresh.\n"
+           "--scenario-epoch: the monotonic second the scenario starts at, the value the mocap\n"
+           "simulator printed for its own --scenario-epoch (runs compared in pairs see the\n"
+           "same motion).\n"
            "While it runs it serves client programs (a settings utility) on a loopback port;\n"
            "--controller adds a controller of another tracking system for them to see.\n"
            "Without --settings it uses the settings file in its state folder, if there is one.\n"
@@ -139,6 +145,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
         const bool takesValue = option == "--driver" || option == "--settings" || option == "--hmd" ||
                                 option == "--hmd-serial" || option == "--duration" || option == "--poses" ||
                                 option == "--log" || option == "--without-interface" || option == "--scenario" || option == "--profile" ||
+                                option == "--scenario-epoch" ||
                                 option == "--rigid-body-error" || option == "--latency-stamp-error" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
                                 option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
@@ -178,6 +185,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
                 return false;
             }
             parsed.host.scenario = value;
+        } else if (option == "--scenario-epoch") {
+            if (!sim::ParseScenarioEpoch(value, halvex::platform::NowSeconds(), parsed.host.scenarioEpoch, error))
+                return false;
         } else if (option.rfind("--wmr-", 0) == 0) {
             if (!ParseWmrOption(option, value, parsed.host.wmr, error)) return false;
         } else if (option == "--rigid-body-error" || option == "--latency-stamp-error") {

@@ -66,6 +66,9 @@ struct sHostOptions {
     // Motion scenario (sim::cMotionScenario::Names()) the simulated headset and the
     // tracked bodies follow; empty: no motion, no IMU streams, no truth comparison.
     std::string scenario;
+    // Monotonic second the scenario starts at (sim/scenario_epoch.h); the mocap
+    // simulator's own must be the same.
+    double scenarioEpoch = 0.0;
     // The IMU streams open only this long after Init (a runtime that is slow to
     // publish them).
     double imuDelaySeconds = 0.0;

@@ -6,6 +6,7 @@
 #include "platform/child_process.h"
 #include "platform/module_location.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -50,9 +51,12 @@ void InstallOculusChild(const fs::path& program, const fs::path& driverFolder) {
                          error.message());
 }
 
-void ConfigureOculusChild(const std::string& scenario, int32_t headRigidBodyId) {
+void ConfigureOculusChild(const std::string& scenario, int32_t headRigidBodyId, double scenarioEpoch) {
     SetEnvironment("HALVEX_OCULUS_SIM_SCENARIO", scenario);
     SetEnvironment("HALVEX_OCULUS_SIM_RIGID_BODY", std::to_string(headRigidBodyId));
+    char epoch[64];
+    std::snprintf(epoch, sizeof epoch, "%.9f", scenarioEpoch);
+    SetEnvironment("HALVEX_OCULUS_SIM_SCENARIO_EPOCH", epoch);
 }
 
 }  // namespace vrhost

@@ -19,6 +19,6 @@ void InstallOculusChild(const std::filesystem::path& program, const std::filesys
 
 // The scenario and the head's rigid body (0: none, the headset moves all the same)
 // for every child started from now on.
-void ConfigureOculusChild(const std::string& scenario, int32_t headRigidBodyId);
+void ConfigureOculusChild(const std::string& scenario, int32_t headRigidBodyId, double scenarioEpoch);
 
 }  // namespace vrhost

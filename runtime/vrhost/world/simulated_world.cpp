@@ -10,6 +10,7 @@
 #include "vrhost/world/tracked_body_slots.h"
 #include "vrhost/world/wmr_hid_device.h"
 
+#include "sim/scenario_epoch.h"
 #include "sim/sensor_profile.h"
 #include "sim/tracking_geometry.h"
 
@@ -27,7 +28,7 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
     : mOptions(options),
       mProperties(properties),
       mTruth(std::make_unique<cTruthComparison>(options.scenario, options.settleSeconds,
-                                                          options.displayPredictionSeconds)) {
+                                                          options.displayPredictionSeconds, options.scenarioEpoch)) {
     const SettingsSection overrides = settings.Section(kOverridesSection);
     const bool wmrHeadset = options.hmdTrackingSystem && *options.hmdTrackingSystem == "holographic";
     for (const sTrackedBodySlot& slot : TrackedBodySlots()) {
@@ -40,7 +41,7 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
             ownStream = true;
         }
         if (slot.isHead && options.hmdTrackingSystem && *options.hmdTrackingSystem == "oculus") {
-            ConfigureOculusChild(options.scenario, id);
+            ConfigureOculusChild(options.scenario, id, options.scenarioEpoch);
             mTruth->SetDevicesReportRigidBodyFrame(true);
         }
         if (slot.isHead && wmrHeadset) {
@@ -84,7 +85,8 @@ std::shared_ptr<cImuStream> cSimulatedWorld::MakeStream(const std::string& path,
     }
     const vr::PropertyContainerHandle_t container = mProperties.CreateContainer();
     PublishImuCalibration(mProperties, container, calibration);
-    auto source = std::make_unique<cImuSampleSource>(sim::cMotionScenario::Create(mOptions.scenario, seed), seed,
+    auto source = std::make_unique<cImuSampleSource>(
+        sim::StartedAt(sim::cMotionScenario::Create(mOptions.scenario, seed), mOptions.scenarioEpoch), seed,
                                                      calibration, sensors.imu);
     return std::make_shared<cImuStream>(path, serial, std::move(source), mOptions.imuQueueLimit, container);
 }

@@ -6,6 +6,7 @@
 #include "platform/sleep.h"
 #include "platform/thread_name.h"
 #include "sim/offset_motion.h"
+#include "sim/scenario_epoch.h"
 #include "sim/sensor_profile.h"
 #include "sim/tracking_geometry.h"
 #include "sim/wmr_headset.h"
@@ -35,7 +36,8 @@ constexpr int64_t kOtherReportEvery = 10;
 
 cWmrHidDevice::cWmrHidDevice(const sHostOptions& options, int32_t headRigidBodyId) : mOptions(options.wmr) {
     const uint32_t seed = sim::SeedForRigidBody(headRigidBodyId);
-    auto motion = std::make_unique<sim::cOffsetMotion>(sim::cMotionScenario::Create(options.scenario, seed),
+    auto motion = std::make_unique<sim::cOffsetMotion>(
+        sim::StartedAt(sim::cMotionScenario::Create(options.scenario, seed), options.scenarioEpoch),
                                                        sim::HeadsetImuToHead().inverse());
     sim::sWmrHeadsetParams params;
     params.driftPpm = mOptions.clockDriftPpm;

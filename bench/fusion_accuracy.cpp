@@ -295,6 +295,7 @@ int main(int argc, char** argv) {
                      "usage: fusion_accuracy [--optical-latency-ms 12] [--optical-rate 120] "
                      "[--seconds 60] [--seed 1] [--profile ideal|realistic] [--without SOURCE]... [--calibrated]\n"
                      "       [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
+                     "       [--imu-to-head-error RX,RY,RZ,TX,TY,TZ]\n"
                      "sources: bias-walk sensor-error calibration imu-jitter stamp frame-jitter occlusion rigid-body\n");
         return 2;
     }

@@ -20,7 +20,7 @@ bool ParseFinite(const std::string& text, double& value) {
 }  // namespace
 
 const char kSensorErrorUsage[] =
-    "[--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]";
+    "[--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS] [--imu-to-head-error RX,RY,RZ,TX,TY,TZ]";
 
 Eigen::Isometry3d RigidBodyErrorFrom(const Eigen::Vector3d& rotationDeg, const Eigen::Vector3d& translationMm) {
     Eigen::Isometry3d error = Eigen::Isometry3d::Identity();
@@ -31,29 +31,39 @@ Eigen::Isometry3d RigidBodyErrorFrom(const Eigen::Vector3d& rotationDeg, const E
     return error;
 }
 
-bool ParseRigidBodyError(const std::string& text, Eigen::Isometry3d& rigidBodyInHead, std::string& reason) {
+namespace {
+
+// RX,RY,RZ,TX,TY,TZ of `option` (degrees, mm).
+bool ParseErrorTransform(const std::string& option, const std::string& text, Eigen::Isometry3d& transform,
+                         std::string& reason) {
     std::vector<double> values;
     std::stringstream in(text);
     std::string field;
     while (std::getline(in, field, ',')) {
         double value = 0.0;
         if (!ParseFinite(field, value)) {
-            reason = "--rigid-body-error: \"" + field + "\" is not a finite number";
+            reason = option + ": \"" + field + "\" is not a finite number";
             return false;
         }
         values.push_back(value);
     }
     if (values.size() != 6 || (!text.empty() && text.back() == ',')) {
-        reason = "--rigid-body-error: expected RX,RY,RZ,TX,TY,TZ (degrees, mm), got \"" + text + "\"";
+        reason = option + ": expected RX,RY,RZ,TX,TY,TZ (degrees, mm), got \"" + text + "\"";
         return false;
     }
     const Eigen::Vector3d rotationDeg(values[0], values[1], values[2]);
     if (rotationDeg.norm() >= 180.0) {
-        reason = "--rigid-body-error: the rotation must be below 180 degrees";
+        reason = option + ": the rotation must be below 180 degrees";
         return false;
     }
-    rigidBodyInHead = RigidBodyErrorFrom(rotationDeg, Eigen::Vector3d(values[3], values[4], values[5]));
+    transform = RigidBodyErrorFrom(rotationDeg, Eigen::Vector3d(values[3], values[4], values[5]));
     return true;
+}
+
+}  // namespace
+
+bool ParseRigidBodyError(const std::string& text, Eigen::Isometry3d& rigidBodyInHead, std::string& reason) {
+    return ParseErrorTransform("--rigid-body-error", text, rigidBodyInHead, reason);
 }
 
 bool ParseLatencyStampErrorMs(const std::string& text, double& seconds, std::string& reason) {
@@ -71,6 +81,11 @@ bool TakeSensorErrorOption(const std::string& option, const std::string& value, 
     if (option == "--rigid-body-error") {
         ok = ParseRigidBodyError(value, overrides.rigidBodyError, reason);
         overrides.hasRigidBodyError = overrides.hasRigidBodyError || ok;
+        return true;
+    }
+    if (option == "--imu-to-head-error") {
+        ok = ParseErrorTransform(option, value, overrides.imuToHeadError, reason);
+        overrides.hasImuToHeadError = overrides.hasImuToHeadError || ok;
         return true;
     }
     if (option == "--latency-stamp-error") {

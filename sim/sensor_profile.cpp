@@ -136,6 +136,7 @@ sSensorProfile MakeSensorProfile(eSensorProfile profile, uint32_t seed, const sS
     sSensorProfile p = profile == eSensorProfile::Realistic ? Realistic(seed) : sSensorProfile{};
     if (overrides.hasRigidBodyError) p.rigidBodyError = overrides.rigidBodyError;
     if (overrides.hasLatencyStampError) p.optical.latencyStampError = overrides.latencyStampError;
+    if (overrides.hasImuToHeadError) p.imuToHeadError = overrides.imuToHeadError;
     return p;
 }
 

@@ -53,6 +53,9 @@ struct sSensorErrorOverrides {
     Eigen::Isometry3d rigidBodyError = Eigen::Isometry3d::Identity();
     bool hasLatencyStampError = false;
     double latencyStampError = 0.0;  // s
+    // The factory IMU-to-head transform's error (sSensorProfile::imuToHeadError).
+    bool hasImuToHeadError = false;
+    Eigen::Isometry3d imuToHeadError = Eigen::Isometry3d::Identity();
 };
 
 // The sensors of the body whose scenario seed is `seed`: per-device errors

@@ -48,6 +48,7 @@ std::string Usage() {
            "                   [--duration SECONDS] [--untracked-every N] [--silent] [--control-stdin]\n"
            "                   [--profile ideal|realistic]\n"
            "                   [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
+           "                   [--imu-to-head-error RX,RY,RZ,TX,TY,TZ]\n"
            "                   [--scenario-epoch now|SECONDS]\n"
            "Serves simulated rigid bodies on a loopback address until the duration (default 3600 s)\n"
            "has passed or Ctrl+C. Scenarios default to \"still\". The sensor profile (default ideal)\n"
@@ -153,7 +154,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             options->silent = true;
         } else if (name == "--control-stdin") {
             options->controlStdin = true;
-        } else if (name == "--rigid-body-error" || name == "--latency-stamp-error") {
+        } else if (name == "--rigid-body-error" || name == "--latency-stamp-error" || name == "--imu-to-head-error") {
             if (!value(&text)) return false;
             bool ok = true;
             sim::TakeSensorErrorOption(name, text, options->errors, ok, *error);

@@ -103,6 +103,16 @@ TEST(CommandLineTest, ScenarioAndImuOptions) {
     EXPECT_DOUBLE_EQ(line.host.sensorErrors.latencyStampError, 0.0015);
     EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--rigid-body-error", "1,2,3"}, line, error));
     EXPECT_NE(error.find("--rigid-body-error"), std::string::npos) << error;
+
+    // What a paired run of the mocap simulator hands on.
+    ASSERT_TRUE(vrhost::ParseCommandLine(
+        {"--driver", "d", "--scenario-epoch", "5123.25", "--imu-to-head-error", "0,0,0,0,0,0"}, line, error))
+        << error;
+    EXPECT_DOUBLE_EQ(line.host.scenarioEpoch, 5123.25);
+    EXPECT_TRUE(line.host.sensorErrors.hasImuToHeadError);
+    EXPECT_TRUE(line.host.sensorErrors.imuToHeadError.isApprox(Eigen::Isometry3d::Identity()));
+    EXPECT_FALSE(vrhost::ParseCommandLine({"--driver", "d", "--scenario-epoch", "-2"}, line, error));
+    EXPECT_NE(error.find("--scenario-epoch"), std::string::npos) << error;
 }
 
 TEST(CommandLineTest, DisplayPredictionAndDirectPosePrediction) {

@@ -70,6 +70,20 @@ TEST(SensorError, RealisticDrawsAHandMadeRigidBodyPerSeedAndOverridesWin) {
     const sSensorProfile overridden = MakeSensorProfile(eSensorProfile::Realistic, 1, overrides);
     EXPECT_TRUE(overridden.rigidBodyError.isApprox(Eigen::Isometry3d::Identity()));
     EXPECT_DOUBLE_EQ(overridden.optical.latencyStampError, 0.0015);
+    EXPECT_FALSE(overridden.imuToHeadError.isApprox(Eigen::Isometry3d::Identity())) << "still the profile's draw";
+
+    // An exact factory transform leaves every other draw as it was.
+    sSensorErrorOverrides exactFactory;
+    ASSERT_TRUE(TakeSensorErrorOption("--imu-to-head-error", "0,0,0,0,0,0", exactFactory, ok, reason));
+    ASSERT_TRUE(ok) << reason;
+    const sSensorProfile drawn = MakeSensorProfile(eSensorProfile::Realistic, 1);
+    const sSensorProfile exact = MakeSensorProfile(eSensorProfile::Realistic, 1, exactFactory);
+    EXPECT_TRUE(exact.imuToHeadError.isApprox(Eigen::Isometry3d::Identity()));
+    EXPECT_TRUE(exact.rigidBodyError.isApprox(drawn.rigidBodyError));
+    EXPECT_TRUE(exact.imu.gyroSensorError.isApprox(drawn.imu.gyroSensorError));
+    ASSERT_TRUE(TakeSensorErrorOption("--imu-to-head-error", "0,0,1", exactFactory, ok, reason));
+    EXPECT_FALSE(ok);
+    EXPECT_NE(reason.find("--imu-to-head-error"), std::string::npos) << reason;
 }
 
 }  // namespace

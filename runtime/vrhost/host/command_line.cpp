@@ -97,6 +97,7 @@ std::string UsageText() {
            "              [--without-interface VERSION]...\n"
            "              [--scenario NAME] [--profile ideal|realistic] [--imu-delay SECONDS]\n"
            "              [--rigid-body-error RX,RY,RZ,TX,TY,TZ] [--latency-stamp-error MS]\n"
+           "              [--imu-to-head-error RX,RY,RZ,TX,TY,TZ]\n"
            "              [--scenario-epoch SECONDS]\n"
            "              [--imu-gyro-bias X,Y,Z] [--imu-gyro-scale X,Y,Z]\n"
            "              [--imu-accel-bias X,Y,Z] [--imu-accel-scale X,Y,Z]\n"
@@ -147,6 +148,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
                                 option == "--log" || option == "--without-interface" || option == "--scenario" || option == "--profile" ||
                                 option == "--scenario-epoch" ||
                                 option == "--rigid-body-error" || option == "--latency-stamp-error" ||
+                                option == "--imu-to-head-error" ||
                                 option == "--imu-delay" || option == "--imu-gyro-bias" || option == "--imu-gyro-scale" ||
                                 option == "--imu-accel-bias" || option == "--imu-accel-scale" ||
                                 option == "--display-prediction" || option == "--controller" ||
@@ -190,7 +192,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, sCommandLine& comman
                 return false;
         } else if (option.rfind("--wmr-", 0) == 0) {
             if (!ParseWmrOption(option, value, parsed.host.wmr, error)) return false;
-        } else if (option == "--rigid-body-error" || option == "--latency-stamp-error") {
+        } else if (option == "--rigid-body-error" || option == "--latency-stamp-error" ||
+                   option == "--imu-to-head-error") {
             bool ok = true;
             sim::TakeSensorErrorOption(option, value, parsed.host.sensorErrors, ok, error);
             if (!ok) return false;

@@ -65,7 +65,8 @@ cSimulatedWorld::cSimulatedWorld(const sHostOptions& options, const std::string&
         }
         if (id != 0)
             mTruth->AddBody(slot.serial, id, ownStream,
-                            sim::MakeSensorProfile(options.sensorProfile, sim::SeedForRigidBody(id)).imuToHeadError);
+                            sim::MakeSensorProfile(options.sensorProfile, sim::SeedForRigidBody(id), options.sensorErrors)
+                                .imuToHeadError);
     }
     mProducer = std::make_unique<cImuProducer>(mStreams);
 }

@@ -44,7 +44,8 @@ struct sSession {
 sSession StartSession(const std::string& trackingType, bool controllers, vrhost::sHostOptions options = {},
                       std::vector<sSetting> extra = {}) {
     sSession session;
-    session.server = StartScenarioServer("head-turns", {kHeadId, kControllerAId, kControllerBId});
+    session.server =
+        StartScenarioServer("head-turns", {kHeadId, kControllerAId, kControllerBId}, options.scenarioEpoch);
     options.scenario = "head-turns";
     std::vector<sSetting> settings = {IntSetting("tessalyRigidBodyIdHead", kHeadId),
                                       StringSetting("trackingType", trackingType)};
@@ -96,7 +97,11 @@ void ExpectDirectPairs(const std::vector<vrhost::sPoseUpdate>& updates, const ch
 }
 
 TEST(Lighthouse, FusedHeadAndDirectControllersTrackTheTruth) {
-    sSession session = StartSession("Standard", /*controllers=*/true);
+    // A scenario started at its own second: the server's bodies, the host's IMUs and
+    // its truth must all follow it, or the accuracy below is lost.
+    vrhost::sHostOptions options;
+    options.scenarioEpoch = halvex::platform::NowSeconds() - 1234.5;
+    sSession session = StartSession("Standard", /*controllers=*/true, options);
     vrhost::cHost& host = *session.host;
     ASSERT_TRUE(RunUntil(host, [&] { return CountLinesContaining(host.Log(), "Pose becoming valid") >= 1; }, 10.0));
     host.RunFor(4.0);

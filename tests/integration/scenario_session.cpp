@@ -8,12 +8,16 @@
 namespace halvex::test {
 
 std::unique_ptr<tessaly::server::cMocapServer> StartScenarioServer(const std::string& scenario,
-                                                                   const std::vector<int32_t>& rigidBodies) {
+                                                                   const std::vector<int32_t>& rigidBodies,
+                                                                   double scenarioEpoch) {
     tessaly::server::sMocapServerConfig config;
     config.frameRateHz = 120.0;
     config.latencySeconds = 0.012;
     auto server = std::make_unique<tessaly::server::cMocapServer>(config);
-    for (int32_t id : rigidBodies) server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion(scenario, id));
+    for (int32_t id : rigidBodies) {
+        server->SetRigidBodyMotion(id, corvane_sim::ScenarioRigidBodyMotion(scenario, id, sim::eSensorProfile::Ideal,
+                                                                            config.frameRateHz, {}, scenarioEpoch));
+    }
     std::string error;
     EXPECT_TRUE(server->Start(&error)) << error;
     SetEnvironment("TESSALY_DISCOVERY_ADDRESSES", server->DiscoveryEntry());

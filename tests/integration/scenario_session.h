@@ -11,9 +11,11 @@
 
 namespace halvex::test {
 
-// Streams each of `rigidBodies` following `scenario`; the driver's discovery is pointed at it.
+// Streams each of `rigidBodies` following `scenario`, started at monotonic second
+// `scenarioEpoch`; the driver's discovery is pointed at it.
 std::unique_ptr<tessaly::server::cMocapServer> StartScenarioServer(const std::string& scenario,
-                                                                   const std::vector<int32_t>& rigidBodies);
+                                                                   const std::vector<int32_t>& rigidBodies,
+                                                                   double scenarioEpoch = 0.0);
 
 vr::TrackedDeviceIndex_t IndexOf(const vrhost::cHost& host, const std::string& serial);
 std::vector<vrhost::sPoseUpdate> UpdatesOf(const vrhost::cHost& host, vr::TrackedDeviceIndex_t index);

@@ -1,6 +1,6 @@
 // Deterministic head motions defined on absolute monotonic time, so separate
 // processes (driver, simulated servers, benches) agree on the truth without
-// sharing an epoch.
+// sharing an epoch (scenario_epoch.h starts one at a second the processes share).
 #pragma once
 
 #include <Eigen/Core>

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
                 sim::SensorProfileName(options.profile), options.durationSeconds);
     for (const corvane_sim::sRigidBodyOption& body : options.rigidBodies)
         std::printf("corvane_sim:   rigid body %d: %s\n", body.id, body.scenario.c_str());
-    if (options.scenarioEpoch != 0.0) std::printf("corvane_sim: scenario epoch %.6f s\n", options.scenarioEpoch);
+    if (options.scenarioEpoch != 0.0) std::printf("corvane_sim: scenario epoch %.9f s\n", options.scenarioEpoch);
     std::fflush(stdout);
 
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -303,12 +303,13 @@ TEST(Lighthouse, PredictDirectPosesHandsOnTheDevicesOwnImuRate) {
         const auto withStream = FeedDirectSample(host, "halvex-controller-a", 0.025);
         ASSERT_EQ(withStream.size(), 2u);
         EXPECT_NEAR(ClaimedAge(withStream[1]), 0.025, 0.005);
-        // The newest stream sample is a little older than the pose's receipt (more on a
-        // loaded machine); bias and scale are undone, noise is 0.002 rad/s.
+        // The newest stream sample is a little older than the pose's receipt: tens of ms
+        // under Wine beside a sanitizer build (it missed a 30 ms search there once); bias
+        // and scale are undone, noise is 0.002 rad/s.
         const Eigen::Vector3d reported = AngularVelocityOf(withStream[1].pose);
         EXPECT_EQ(AngularVelocityOf(withStream[0].pose), reported) << "both submissions carry the rate";
         double closest = 1e9;
-        for (int k = 0; k <= 30; ++k) {
+        for (int k = 0; k <= 100; ++k) {
             const Eigen::Vector3d truth = motion->At(withStream[1].hostTime - 0.001 * k).angularVelocity;
             closest = std::min(closest, (reported - truth).norm());
             if (k == 0) largestRate = std::max(largestRate, truth.norm());

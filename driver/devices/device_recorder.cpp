@@ -11,6 +11,12 @@ cCallbackBoundary gRecordThreadBoundary("a device's recording thread");
 
 }  // namespace
 
+void cDeviceRecorder::SetEnabled(bool on) {
+    // Stamped first: a producer that sees the flag stamps its records later.
+    if (on) mEnabledAt.store(mDriverTimeNow());
+    mEnabled.store(on);
+}
+
 void cDeviceRecorder::Start(uint32_t deviceIndex) {
     std::lock_guard<std::mutex> lock(mControlMutex);
     StartLocked(deviceIndex);
@@ -24,8 +30,9 @@ void cDeviceRecorder::StartLocked(uint32_t deviceIndex) {
     mStopThread.store(false);
     mThreadDone.store(false);
     mIndex.store(deviceIndex);
-    mThread = std::thread([this, deviceIndex] {
-        gRecordThreadBoundary.Run([&] { mBody(deviceIndex, mStopThread); });
+    const double recordFrom = mEnabledAt.load();
+    mThread = std::thread([this, deviceIndex, recordFrom] {
+        gRecordThreadBoundary.Run([&] { mBody(deviceIndex, recordFrom, mStopThread); });
         mThreadDone.store(true);
     });
     platform::NameThread(mThread, "halvex-record");
@@ -61,7 +68,7 @@ bool cDeviceRecorder::Set(bool on, uint32_t activeIndex, std::string& why) {
         why = "the previous recording is still being written; ask again";
         return false;
     }
-    mEnabled.store(true);
+    SetEnabled(true);
     StartLocked(activeIndex);
     return true;
 }

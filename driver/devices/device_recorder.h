@@ -17,17 +17,20 @@ namespace halvex {
 
 class cDeviceRecorder {
 public:
-    // Runs on the recording thread until `stop` is set.
-    using Body = std::function<void(uint32_t deviceIndex, const std::atomic<bool>& stop)>;
+    // Runs on the recording thread until `stop` is set; `recordFrom` is the driver time
+    // the recording was enabled at, before which no record belongs to it.
+    using Body = std::function<void(uint32_t deviceIndex, double recordFrom, const std::atomic<bool>& stop)>;
 
-    explicit cDeviceRecorder(Body body) : mBody(std::move(body)) {}
+    // `driverTimeNow`: the clock the producers stamp their records with.
+    cDeviceRecorder(Body body, std::function<double()> driverTimeNow)
+        : mBody(std::move(body)), mDriverTimeNow(std::move(driverTimeNow)) {}
     ~cDeviceRecorder() { Stop(); }
     cDeviceRecorder(const cDeviceRecorder&) = delete;
     cDeviceRecorder& operator=(const cDeviceRecorder&) = delete;
 
     // Whether the tracking threads push their samples (set at activation, read by them).
     bool Enabled() const { return mEnabled.load(); }
-    void SetEnabled(bool on) { mEnabled.store(on); }
+    void SetEnabled(bool on);
     // A recording is being written now.
     bool Running() const { return mEnabled.load() && !mThreadDone.load(); }
 
@@ -46,7 +49,9 @@ private:
     void StartLocked(uint32_t deviceIndex);
 
     Body mBody;
+    std::function<double()> mDriverTimeNow;
     std::atomic<bool> mEnabled{false};
+    std::atomic<double> mEnabledAt{0.0};
     std::thread mThread;
     std::atomic<bool> mStopThread{false};
     // Set by the thread as its last act: a stopped thread is joined at once.

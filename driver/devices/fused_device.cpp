@@ -44,7 +44,9 @@ cHalvexFusedDevice::cHalvexFusedDevice(cHalvexDeviceProvider* provider, eSemanti
       mCalibration(mNewestCalibration.Get()),
       mFusionParams(fusionParams),
       mFusionFilter(fusionParams),
-      mRecorder([this](uint32_t deviceIndex, const std::atomic<bool>& stop) { RecordUntilStopped(deviceIndex, stop); }),
+      mRecorder([this](uint32_t deviceIndex, double recordFrom,
+                       const std::atomic<bool>& stop) { RecordUntilStopped(deviceIndex, recordFrom, stop); },
+                [this] { return DriverTimeNow(); }),
       mFamily(family) {
     mDevicePath = MakeDevicePath(serial);
 }

@@ -98,7 +98,7 @@ private:
     bool FilterStateIsImpossibleLocked(bool log);
     // Hands the pose to the runtime unless its orientation is unusable.
     bool SubmitCheckedPose(const vr::DriverPose_t& pose);
-    void RecordUntilStopped(uint32_t deviceIndex, const std::atomic<bool>& stop);
+    void RecordUntilStopped(uint32_t deviceIndex, double recordFrom, const std::atomic<bool>& stop);
     const char* ClassLogName() const;
 
     const eFusedDeviceFamily mFamily;

@@ -13,7 +13,7 @@ bool cHalvexFusedDevice::SetRecording(bool on, std::string& why) {
 
 std::string cHalvexFusedDevice::RawDataFile() const { return mRecorder.RawDataFile(); }
 
-void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex, const std::atomic<bool>& stop) {
+void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex, double recordFrom, const std::atomic<bool>& stop) {
     halvex::sRecordingSetup setup;
     setup.imuRawRing = &mImuRawRing;
     setup.opticalRawRing = &mOpticalRawRing;
@@ -34,6 +34,7 @@ void cHalvexFusedDevice::RecordUntilStopped(uint32_t deviceIndex, const std::ato
     setup.deviceIndex = deviceIndex;
     setup.log = [](const char* line) { DriverLog("%s", line); };
     setup.driverTimeNow = [this] { return DriverTimeNow(); };
+    setup.recordFrom = recordFrom;
     // Every sample that reaches the filter is recorded under its lock (raw row and filter rows).
     setup.sampleLock = &mFilterMutex;
     const halvex::sRecordingResult result = halvex::RunRecordingLoop(setup, stop);

@@ -47,7 +47,9 @@ cHalvexOculusDevice::cHalvexOculusDevice(cHalvexDeviceProvider* provider, eSeman
       mLink(link),
       mNewestCalibration(provider && semantic <= ControllerB ? provider->mCalibrations[semantic]
                                                              : halvex::sDeviceCalibration{}),
-      mRecorder([this](uint32_t deviceIndex, const std::atomic<bool>& stop) { RecordUntilStopped(deviceIndex, stop); }) {
+      mRecorder([this](uint32_t deviceIndex, double recordFrom,
+                       const std::atomic<bool>& stop) { RecordUntilStopped(deviceIndex, recordFrom, stop); },
+                [this] { return DriverTimeNow(); }) {
     LogCommonConstructionLines(provider);
 }
 
@@ -190,7 +192,7 @@ void cHalvexOculusDevice::SetCalibration(const halvex::sDeviceCalibration& calib
         DriverLog("%s calibration replaced during a recording: its file keeps the one it started with", mName.c_str());
 }
 
-void cHalvexOculusDevice::RecordUntilStopped(uint32_t deviceIndex, const std::atomic<bool>& stop) {
+void cHalvexOculusDevice::RecordUntilStopped(uint32_t deviceIndex, double recordFrom, const std::atomic<bool>& stop) {
     halvex::sRecordingSetup setup;
     // Only the head pushes headset rows; a controller's file has optical rows alone.
     setup.imuRawRing = &mImuRawRing;
@@ -202,6 +204,7 @@ void cHalvexOculusDevice::RecordUntilStopped(uint32_t deviceIndex, const std::at
     setup.deviceIndex = deviceIndex;
     setup.log = [](const char* line) { DriverLog("%s", line); };
     setup.driverTimeNow = [this] { return DriverTimeNow(); };
+    setup.recordFrom = recordFrom;
     const halvex::sRecordingResult result = halvex::RunRecordingLoop(setup, stop);
     if (!result.filesOpened) return;  // the loop has said why already
     DriverLog("%s recording ended: %llu headset and %llu optical rows written; %llu and %llu records dropped",

@@ -46,7 +46,7 @@ public:
     uint32_t DroppedPoses() const { return mDroppedPoses.load(); }
 
 private:
-    void RecordUntilStopped(uint32_t deviceIndex, const std::atomic<bool>& stop);
+    void RecordUntilStopped(uint32_t deviceIndex, double recordFrom, const std::atomic<bool>& stop);
 
     halvex::oculus::cOculusLink* mLink;
     bool mAttached = false;  // runtime thread only

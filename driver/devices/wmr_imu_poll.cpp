@@ -67,6 +67,7 @@ cHalvexWmrDevice::ePoll cHalvexWmrDevice::PollImu_ImuThread() {
     const bool recording = mRecorder.Enabled();
     if (recording) {
         halvex::sReportRecord record;
+        record.driverTime = DriverTimeNow();
         record.size = static_cast<uint32_t>(halvex::wmr::kSensorReportSize);
         std::memcpy(record.bytes, &report, halvex::wmr::kSensorReportSize);
         mImuRawTextRing.push(record);

@@ -130,11 +130,15 @@ private:
 
     // Once the final counts are taken, a ring gives no more than its count.
     bool PopCounted(cRawRecordRing* ring, sRawRecord& record, uint32_t& left) {
-        if (!ring || (mCounted && left == 0)) return false;
-        if (!ring->pop(record)) return false;
-        if (mCounted) --left;
-        return true;
+        while (ring && !(mCounted && left == 0) && ring->pop(record)) {
+            if (mCounted) --left;
+            if (!Stale(record.driverTime)) return true;
+        }
+        return false;
     }
+
+    // A time that cannot be compared is kept.
+    bool Stale(double driverTime) const { return driverTime < mSetup.recordFrom; }
 
     bool LoneFrontSettled(const sRawRecord& front) const {
         // Written as "not younger" so that a time that cannot be compared never holds a row back.
@@ -145,6 +149,7 @@ private:
         if (!mSetup.filterRing) return;
         sFilterRecord record;
         for (uint32_t i = 0; i < limit && mSetup.filterRing->pop(record); ++i) {
+            if (Stale(record.driverTime)) continue;
             const bool written = mSetup.filterRowStyle == eFilterRowStyle::Wmr ? WriteWmrFilterRow(mFilterFile, record)
                                                                                : WriteLighthouseFilterRow(mFilterFile, record);
             if (Count(written, mFilterPath)) ++mResult.filterRows;
@@ -156,7 +161,7 @@ private:
         if (!mSetup.reportRing) return;
         sReportRecord record;
         for (uint32_t i = 0; i < cReportRecordRing::kCapacity && mSetup.reportRing->pop(record); ++i) {
-            if (!mReportFile) continue;
+            if (!mReportFile || Stale(record.driverTime)) continue;
             if (WriteReportLine(mSetup.reportLine ? mSetup.reportLine(record) : std::string())) ++mResult.reportRows;
         }
     }

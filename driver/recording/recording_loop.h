@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -56,6 +57,10 @@ struct sRecordingSetup {
     // it is `settleSeconds` old by this clock (the producers' clock). Empty: at once.
     std::function<double()> driverTimeNow;
     double settleSeconds = 0.1;
+    // Records made before this (driver clock) are taken off the rings unwritten: a
+    // producer that saw the last recording enabled may push after its thread ended,
+    // and that record must not open this one.
+    double recordFrom = -std::numeric_limits<double>::infinity();
     // Held by a producer across all the records of one sample (its raw row and its
     // filter rows). At the stop the loop takes it while it counts what the rings hold,
     // so the files never end with a sample's raw row but not all of its filter rows

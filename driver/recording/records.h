@@ -65,6 +65,7 @@ sFilterRecord MakeFilterRecord(double driverTime, int rowType, const double* sta
 // recording thread, so that the IMU thread never formats or allocates.
 struct sReportRecord {
     static constexpr size_t kMaxBytes = 384;
+    double driverTime;  // driver clock when the record was made
     uint32_t size;  // bytes used
     uint8_t bytes[kMaxBytes];
 };

@@ -339,6 +339,45 @@ TEST(RecordingLoop, StopNeverEndsTheFilesInsideASample) {
     EXPECT_EQ(filterLines.size() - 1, 2 * (rawLines.size() - 6)) << "two filter rows for every raw row";
 }
 
+// A producer that saw the last recording enabled may push after its thread ended; what
+// it pushed then waits on the rings for the next recording, which must not open with it.
+TEST(RecordingLoop, RecordsMadeBeforeTheRecordingWasEnabledAreNotWritten) {
+    cTempFolder temp;
+    sRings rings;
+    cLogCapture log;
+    auto reports = std::make_unique<cReportRecordRing>();
+    sRecordingSetup setup = MakeSetup(rings, 8, log);
+    setup.logFolder = temp.Utf8();
+    setup.reportRing = reports.get();
+    setup.reportHeader = "dataName,id";
+    setup.reportLine = [](const sReportRecord& r) { return "SensorReport," + std::to_string(r.bytes[0]); };
+    setup.recordFrom = 10.0;
+    for (double t : {9.9, 10.0, 10.2}) ASSERT_TRUE(rings.imu->push(Imu(t)));
+    for (double t : {9.95, 10.1}) ASSERT_TRUE(rings.optical->push(Optical(t)));
+    for (double t : {9.95, 10.1}) ASSERT_TRUE(rings.filter->push(Filter(t, FilterRow_OptPre)));
+    uint8_t id = 1;
+    for (double t : {9.99, 10.3}) {
+        sReportRecord record{};
+        record.driverTime = t;
+        record.bytes[0] = id++;
+        ASSERT_TRUE(reports->push(record));
+    }
+    const std::atomic<bool> stop{true};
+    const sRecordingResult result = RunRecordingLoop(setup, stop);
+    EXPECT_EQ(result.imuRows, 2u);
+    EXPECT_EQ(result.opticalRows, 1u);
+    EXPECT_EQ(result.filterRows, 1u);
+    EXPECT_EQ(result.reportRows, 1u);
+    EXPECT_TRUE(rings.AllEmpty() && reports->empty()) << "stale records are taken off, not left for later";
+    const auto rows = ParseRawRows(test::SplitLines(test::ReadWholeFile(temp.Utf8() + "device8_rawdata.csv")), 6);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_DOUBLE_EQ(rows[0].driverTime, 10.0);
+    EXPECT_EQ(test::ReadWholeFile(temp.Utf8() + "device8_imuraw.csv"), "dataName,id\nSensorReport,2\n");
+    const auto filterLines = test::SplitLines(test::ReadWholeFile(temp.Utf8() + "device8_filter.csv"));
+    ASSERT_EQ(filterLines.size(), 2u);
+    EXPECT_DOUBLE_EQ(std::strtod(test::SplitFields(filterLines[1]).at(0).c_str(), nullptr), 10.1);
+}
+
 TEST(RecordingLoop, ReportsGoToTheirOwnFileOneLineEach) {
     cTempFolder temp;
     sRings rings;

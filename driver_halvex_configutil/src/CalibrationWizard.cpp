@@ -1,5 +1,7 @@
 #include "CalibrationWizard.h"
 
+#include "CalibrationOutcomeText.h"
+
 #include "recording_calibration.h"
 
 #include <QAbstractButton>
@@ -33,40 +35,6 @@ std::shared_ptr<sEstimate> Estimate(const std::string& folder) {
     }
     estimate->outcomes = halvex::calibrate::CalibrateDevices(estimate->devices);
     return estimate;
-}
-
-QString SlotName(const std::string& slot) {
-    if (slot == "Head") return QWizard::tr("HMD");
-    if (slot == "ControllerA") return QWizard::tr("Controller A");
-    if (slot == "ControllerB") return QWizard::tr("Controller B");
-    return QString::fromStdString(slot);
-}
-
-QString Triple(const Eigen::Vector3d& v, int decimals) {
-    return QString("%1, %2, %3")
-        .arg(v.x(), 0, 'f', decimals)
-        .arg(v.y(), 0, 'f', decimals)
-        .arg(v.z(), 0, 'f', decimals);
-}
-
-QString OutcomeText(const halvex::calibrate::sDeviceOutcome& o) {
-    const QString name = SlotName(o.device->slot);
-    const halvex::calibration::sCalibrationResult& r = o.result;
-    if (!r.ok) {
-        return QWizard::tr("<b>%1</b>: not calibrated: %2. Go Back and record again.")
-            .arg(name, QString::fromStdString(r.refusal).toHtmlEscaped());
-    }
-    const halvex::calibration::sCalibrationValues& v = r.value;
-    const halvex::calibration::sCalibrationValues& se = r.standardError;
-    return QWizard::tr("<b>%1</b>: rigid body rotation %2\u00B0 (\u00B1%3), position %4 mm (\u00B1%5), optical time "
-                       "offset %6 ms (\u00B1%7).<br>Quality: gyroscope misfit %8 \u2192 %9 rad/s, accelerometer "
-                       "%10 \u2192 %11 m/s\u00B2 over %12 s.")
-        .arg(name, Triple(v.rotationDeg, 2), QString::number(se.rotationDeg.maxCoeff(), 'f', 2),
-             Triple(v.translationMm, 1), QString::number(se.translationMm.maxCoeff(), 'f', 1),
-             QString::number(v.opticalTimeOffsetMs, 'f', 1), QString::number(se.opticalTimeOffsetMs, 'f', 1),
-             QString::number(r.gyroResidualBefore, 'f', 3), QString::number(r.gyroResidualAfter, 'f', 3))
-        .arg(QString::number(r.accelResidualBefore, 'f', 3), QString::number(r.accelResidualAfter, 'f', 3),
-             QString::number(r.seconds, 'f', 0));
 }
 
 QLabel* WrappedLabel(const QString& text = QString()) {
@@ -246,7 +214,7 @@ public:
         mSlots.clear();
         QStringList paragraphs;
         for (const halvex::calibrate::sDeviceOutcome& o : mWizard.mEstimate->outcomes) {
-            paragraphs << OutcomeText(o);
+            paragraphs << CalibrationOutcomeText(o);
             if (o.result.ok) mSlots.emplace_back(o.device->slot, halvex::calibrate::ToDeviceCalibration(o.result));
         }
         if (mSlots.empty()) paragraphs << tr("Nothing to apply: go Back and record again.");

@@ -1,6 +1,8 @@
 // What the utility makes of the driver's answers without a runtime: answers judged
 // (cut, not JSON, another protocol, refused), the status put in words for each
-// device state, the panel showing it, and calibrations saved all or nothing.
+// device state, the panel showing it, calibrations saved all or nothing, and a
+// calibration result put in words.
+#include "CalibrationOutcomeText.h"
 #include "CalibrationSettings.h"
 #include "DriverLink.h"
 #include "LiveStatus.h"
@@ -230,6 +232,38 @@ TEST(CalibrationSettings, AllKeysAreWrittenTypedOrNoneIsChanged) {
 
     EXPECT_FALSE(WriteCalibrations(nullptr, IdentityCalibrations(), error));
     EXPECT_NE(error.find("start the runtime"), std::string::npos);
+}
+
+// The wizard's words for a result: an orientation-only headset's position is no estimate
+// of zero, and a refusal says what to do.
+TEST(CalibrationOutcome, SaysWhatWasEstimatedAndNothingElse) {
+    halvex::calibrate::sRecordedDevice head;
+    head.slot = "Head";
+    halvex::calibrate::sDeviceOutcome outcome;
+    outcome.device = &head;
+    outcome.result.ok = true;
+    outcome.result.value.rotationDeg = {2.5, -1.5, 3.0};
+    outcome.result.value.translationMm = {20.0, -30.0, 25.0};
+    outcome.result.value.opticalTimeOffsetMs = -3.0;
+    outcome.result.seconds = 61.0;
+    const QString full = CalibrationOutcomeText(outcome);
+    EXPECT_TRUE(full.contains("position 20.0, -30.0, 25.0 mm")) << full.toStdString();
+    EXPECT_TRUE(full.contains("accelerometer")) << full.toStdString();
+
+    outcome.result.orientationOnly = true;
+    outcome.result.value.translationMm.setZero();
+    const QString rotationOnly = CalibrationOutcomeText(outcome);
+    EXPECT_TRUE(rotationOnly.contains("rotation 2.50, -1.50, 3.00\u00B0")) << rotationOnly.toStdString();
+    EXPECT_TRUE(rotationOnly.contains("offset -3.0 ms")) << rotationOnly.toStdString();
+    EXPECT_TRUE(rotationOnly.contains("position is not estimated")) << rotationOnly.toStdString();
+    EXPECT_FALSE(rotationOnly.contains("0.0, 0.0, 0.0")) << rotationOnly.toStdString();
+    EXPECT_FALSE(rotationOnly.contains("accelerometer")) << rotationOnly.toStdString();
+
+    outcome.result.ok = false;
+    outcome.result.refusal = "turn the head about all three axes: pitch reached only 4 \u00B0/s <now>";
+    const QString refused = CalibrationOutcomeText(outcome);
+    EXPECT_TRUE(refused.contains("not calibrated: turn the head")) << refused.toStdString();
+    EXPECT_TRUE(refused.contains("&lt;now&gt;")) << "the refusal is shown as text, not markup";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "scenario_motion.h"
 
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "tessaly/server/mocap_server.h"
 #include "vrhost/host/driver_location.h"
 #include "vrhost/host/host.h"
@@ -36,13 +37,7 @@ double Quantile(std::vector<double> values, double q) {
     return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1))];
 }
 
-void SetEnvironment(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
+using halvex::platform::SetEnvironment;
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 // No OpenVR header here: the test's own file includes the client side.
 #pragma once
 
+#include "platform/environment.h"
+
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,7 +15,7 @@ namespace halvex::test {
 
 // The integration tests' own (their header brings the driver side's declarations):
 // the test tells the driver where its motion-capture server is through the environment.
-void SetEnvironment(const char* name, const std::string& value);
+using halvex::platform::SetEnvironment;
 
 class cHostedRuntime {
 public:

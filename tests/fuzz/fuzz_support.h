@@ -1,6 +1,8 @@
 // Small helpers shared by the fuzz targets that talk to a live peer on loopback.
 #pragma once
 
+#include "platform/environment.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -22,13 +24,7 @@ bool WaitUntil(Condition condition, double seconds) {
     return true;
 }
 
-inline void SetEnvironment(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
+using halvex::platform::SetEnvironment;
 
 // The first input byte steers the harness (which fields to make right so that
 // the datagram gets past the peer checks); the rest is the datagram.

@@ -12,14 +12,6 @@ namespace halvex::test {
 
 std::string DriverFolder() { return vrhost::DriverFolderBesideProgram(); }
 
-void SetEnvironment(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
 namespace {
 
 // What the driver keeps between sessions (a WMR head's learned biases) must come from

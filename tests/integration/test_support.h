@@ -2,6 +2,7 @@
 // host with settings applied the way a user's steamvr.vrsettings would.
 #pragma once
 
+#include "platform/environment.h"
 #include "vrhost/host/host.h"
 #include "vrhost/interfaces/settings_store.h"
 
@@ -18,7 +19,7 @@ namespace halvex::test {
 // build/<preset>/halvex, found next to the test program's bin/ folder.
 std::string DriverFolder();
 
-void SetEnvironment(const char* name, const std::string& value);
+using halvex::platform::SetEnvironment;
 
 // Runs the host's frame loop until `done` holds or `seconds` pass.
 bool RunUntil(vrhost::cHost& host, const std::function<bool()>& done, double seconds);

@@ -1,6 +1,7 @@
 #include "process_probe.h"
 
 #include "platform/child_process.h"
+#include "platform/environment.h"
 #include "platform/module_location.h"
 #include "platform/reader_thread_priority.h"
 #include "platform/shared_memory.h"
@@ -38,13 +39,7 @@ std::string UniqueName(const char* tag) {
     return std::string("HalvexPlatformTest-") + tag + "-" + std::to_string(pid);
 }
 
-void SetEnvironment(const char* name, const char* value) {
-#if defined(_WIN32)
-    _putenv_s(name, value);
-#else
-    setenv(name, value, 1);
-#endif
-}
+using halvex::platform::SetEnvironment;
 
 std::string HelperPath() { return ThisModuleFolder() + ExecutableFileName("platform_test_child"); }
 

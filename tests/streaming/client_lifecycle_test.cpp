@@ -2,6 +2,7 @@
 // library cannot, and tearing the client down from two threads at once.
 #include "core/device_provider.h"
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "platform/sleep.h"
 #include "tessaly/server/mocap_server.h"
 
@@ -16,13 +17,7 @@
 
 namespace {
 
-void SetEnvironment(const char* name, const char* value) {
-#if defined(_WIN32)
-    _putenv_s(name, value);
-#else
-    setenv(name, value, 1);
-#endif
-}
+using halvex::platform::SetEnvironment;
 
 std::atomic<int> gStartCalls{0};
 std::atomic<int> gFailuresLeft{0};

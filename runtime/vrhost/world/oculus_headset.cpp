@@ -4,6 +4,7 @@
 #include "vrhost/host/host_error.h"
 
 #include "platform/child_process.h"
+#include "platform/environment.h"
 #include "platform/module_location.h"
 
 #include <cstdio>
@@ -15,13 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void SetEnvironment(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
+using halvex::platform::SetEnvironment;
 
 bool SameContents(const fs::path& a, const fs::path& b) {
     std::string first, second;

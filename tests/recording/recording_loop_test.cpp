@@ -339,6 +339,15 @@ TEST(RecordingLoop, StopNeverEndsTheFilesInsideASample) {
     EXPECT_EQ(filterLines.size() - 1, 2 * (rawLines.size() - 6)) << "two filter rows for every raw row";
 }
 
+// The third file, a line "SensorReport,<first byte>,<size>" for each report.
+void AddReportFile(sRecordingSetup& setup, cReportRecordRing& reports) {
+    setup.reportRing = &reports;
+    setup.reportHeader = "dataName,id";
+    setup.reportLine = [](const sReportRecord& r) {
+        return "SensorReport," + std::to_string(r.bytes[0]) + "," + std::to_string(r.size);
+    };
+}
+
 // A producer that saw the last recording enabled may push after its thread ended; what
 // it pushed then waits on the rings for the next recording, which must not open with it.
 TEST(RecordingLoop, RecordsMadeBeforeTheRecordingWasEnabledAreNotWritten) {
@@ -348,9 +357,7 @@ TEST(RecordingLoop, RecordsMadeBeforeTheRecordingWasEnabledAreNotWritten) {
     auto reports = std::make_unique<cReportRecordRing>();
     sRecordingSetup setup = MakeSetup(rings, 8, log);
     setup.logFolder = temp.Utf8();
-    setup.reportRing = reports.get();
-    setup.reportHeader = "dataName,id";
-    setup.reportLine = [](const sReportRecord& r) { return "SensorReport," + std::to_string(r.bytes[0]); };
+    AddReportFile(setup, *reports);
     setup.recordFrom = 10.0;
     for (double t : {9.9, 10.0, 10.2}) ASSERT_TRUE(rings.imu->push(Imu(t)));
     for (double t : {9.95, 10.1}) ASSERT_TRUE(rings.optical->push(Optical(t)));
@@ -372,7 +379,7 @@ TEST(RecordingLoop, RecordsMadeBeforeTheRecordingWasEnabledAreNotWritten) {
     const auto rows = ParseRawRows(test::SplitLines(test::ReadWholeFile(temp.Utf8() + "device8_rawdata.csv")), 6);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_DOUBLE_EQ(rows[0].driverTime, 10.0);
-    EXPECT_EQ(test::ReadWholeFile(temp.Utf8() + "device8_imuraw.csv"), "dataName,id\nSensorReport,2\n");
+    EXPECT_EQ(test::ReadWholeFile(temp.Utf8() + "device8_imuraw.csv"), "dataName,id\nSensorReport,2,0\n");
     const auto filterLines = test::SplitLines(test::ReadWholeFile(temp.Utf8() + "device8_filter.csv"));
     ASSERT_EQ(filterLines.size(), 2u);
     EXPECT_DOUBLE_EQ(std::strtod(test::SplitFields(filterLines[1]).at(0).c_str(), nullptr), 10.1);
@@ -385,9 +392,7 @@ TEST(RecordingLoop, ReportsGoToTheirOwnFileOneLineEach) {
     auto reports = std::make_unique<cReportRecordRing>();
     sRecordingSetup setup = MakeSetup(rings, 2, log);
     setup.logFolder = temp.Utf8();
-    setup.reportRing = reports.get();
-    setup.reportHeader = "dataName,id";
-    setup.reportLine = [](const sReportRecord& r) { return "SensorReport," + std::to_string(r.bytes[0]) + "," + std::to_string(r.size); };
+    AddReportFile(setup, *reports);
     for (uint8_t id = 1; id <= 3; ++id) {
         sReportRecord record{};
         record.size = 381;

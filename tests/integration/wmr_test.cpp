@@ -380,6 +380,22 @@ TEST(Wmr, ARecordingWithAnImuCorrectionAndLearnedBiasesReplaysToTheDevicesRows) 
                                                        messages);
     EXPECT_EQ(status, 0) << messages.str();
     EXPECT_NE(messages.str().find("applying the calibration in"), std::string::npos) << messages.str();
+    // Without --compare the seeds come from the filter file beside the recording: the same rows.
+    std::ostringstream alone;
+    EXPECT_EQ(halvex::replay::RunHalvexReplay(
+                  {(folder / "device1_rawdata.csv").u8string(), "--out", (state / "replayed-alone.csv").u8string()}, alone),
+              0)
+        << alone.str();
+    EXPECT_NE(alone.str().find("bias seeds taken from " + (folder / "device1_filter.csv").u8string()), std::string::npos)
+        << alone.str();
+    const auto text = [](const std::filesystem::path& path) {
+        std::ostringstream contents;
+        contents << std::ifstream(path, std::ios::binary).rdbuf();
+        return contents.str();
+    };
+    const std::string replayed = text(state / "replayed.csv");
+    EXPECT_GT(replayed.size(), 1000u);
+    EXPECT_EQ(text(state / "replayed-alone.csv"), replayed);
     std::filesystem::remove_all(state);
 }
 

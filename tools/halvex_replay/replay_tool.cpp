@@ -21,8 +21,9 @@ const char kUsage[] =
     "Replays a head's raw data recording (Lighthouse or WMR, told by its header) through the\n"
     "fusion filter as the device drove it and writes the filter file (standard output without\n"
     "--out). Parameters and variances default to the device's own. --latency-ms is added to every\n"
-    "optical event time. The bias seeds are the device's factory biases; with --compare and no\n"
-    "seeds given they are read from the device's filter file. --poll-period-ms (default 0.58):\n"
+    "optical event time. Bias seeds not given are read from the device's filter file: the\n"
+    "--compare file, else deviceN_filter.csv beside the raw data file when there is one (a WMR\n"
+    "head starts from biases it learned before); zero without either. --poll-period-ms (default 0.58):\n"
     "rows further apart than this had an IMU poll between them that judged staleness.\n";
 
 struct sCommandLine {
@@ -126,13 +127,47 @@ const sFilterRow* SeedRow(const sRawDataFile& raw, const std::vector<sFilterRow>
     return recorded.empty() ? nullptr : &recorded.front();
 }
 
+// "deviceN<suffix>" for "deviceN_rawdata.csv"; empty for a file not named as a recording's.
+std::string BesideRawFile(const std::string& rawFile, const char* suffix) {
+    const std::string raw = "_rawdata.csv";
+    if (rawFile.size() < raw.size() || rawFile.compare(rawFile.size() - raw.size(), raw.size(), raw) != 0) return {};
+    return rawFile.substr(0, rawFile.size() - raw.size()) + suffix;
+}
+
+// The seeds the command line left open, from the device's filter rows in `file`.
+void TakeSeeds(const sRawDataFile& raw, const std::vector<sFilterRow>& recorded, const std::string& file,
+               sCommandLine& command, std::ostream& messages) {
+    const sFilterRow* seed = SeedRow(raw, recorded);
+    if (seed == nullptr || (command.accelSeedGiven && command.gyroSeedGiven)) return;
+    const double* s = seed->record.state;
+    if (!command.accelSeedGiven) command.options.accelBiasSeed = Eigen::Vector3d(s[10], s[11], s[12]);
+    if (!command.gyroSeedGiven) command.options.gyroBiasSeed = Eigen::Vector3d(s[13], s[14], s[15]);
+    messages << "halvex_replay: bias seeds taken from " << file << " line " << seed->line << "\n";
+}
+
+// Without --compare: the filter file the device wrote beside the recording, when there is one.
+// A damaged one costs only its seeds.
+void TakeSeedsBeside(const sRawDataFile& raw, sCommandLine& command, std::ostream& messages) {
+    if (command.accelSeedGiven && command.gyroSeedGiven) return;
+    const std::string path = BesideRawFile(command.rawFile, "_filter.csv");
+    if (path.empty()) return;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return;
+    std::vector<sFilterRow> rows;
+    sInputError error;
+    if (!ReadFilterFile(in, rows, error)) {
+        messages << "halvex_replay: " << path << (error.line > 0 ? ":" + std::to_string(error.line) : "") << ": "
+                 << error.reason << "; the bias seeds not given stay zero\n";
+        return;
+    }
+    TakeSeeds(raw, rows, path, command, messages);
+}
+
 // The calibration the device applied: "deviceN_calibration.txt" beside "deviceN_rawdata.csv".
 // None there: the identity, as in recordings made before calibrations existed.
 bool ReadCalibrationBeside(const std::string& rawFile, sDeviceCalibration& calibration, std::ostream& messages) {
-    const std::string suffix = "_rawdata.csv";
-    if (rawFile.size() < suffix.size() || rawFile.compare(rawFile.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return true;
-    const std::string path = rawFile.substr(0, rawFile.size() - suffix.size()) + "_calibration.txt";
+    const std::string path = BesideRawFile(rawFile, "_calibration.txt");
+    if (path.empty()) return true;
     std::ifstream in(path, std::ios::binary);
     if (!in) return true;
     std::stringstream text;
@@ -227,14 +262,9 @@ int RunHalvexReplay(const std::vector<std::string>& args, std::ostream& messages
             return 2;
         }
         if (!ReadFilterFile(filterIn, recorded, error)) return ReportInputError(command.compareFile, error, messages), 2;
-        const sFilterRow* seed = SeedRow(raw, recorded);
-        if (seed != nullptr && (!command.accelSeedGiven || !command.gyroSeedGiven)) {
-            const double* s = seed->record.state;
-            if (!command.accelSeedGiven) command.options.accelBiasSeed = Eigen::Vector3d(s[10], s[11], s[12]);
-            if (!command.gyroSeedGiven) command.options.gyroBiasSeed = Eigen::Vector3d(s[13], s[14], s[15]);
-            messages << "halvex_replay: bias seeds taken from " << command.compareFile << " line " << seed->line
-                     << "\n";
-        }
+        TakeSeeds(raw, recorded, command.compareFile, command, messages);
+    } else {
+        TakeSeedsBeside(raw, command, messages);
     }
 
     if (!command.compareFile.empty()) command.options.deviceRows = &recorded;

@@ -174,11 +174,10 @@ std::string FormatCalibrationField(const std::string& field, const sDeviceCalibr
     return {};
 }
 
-bool WriteCalibrationFile(std::FILE* file, const sDeviceCalibration& calibration) {
-    bool ok = std::fprintf(file, "# calibration in force: corrected IMU = correction * (measured - bias)\n") > 0;
-    for (const char* field : kFields)
-        ok = ok && std::fprintf(file, "%s=%s\n", field, FormatCalibrationField(field, calibration).c_str()) > 0;
-    return ok && std::fflush(file) == 0;
+std::string CalibrationFileText(const sDeviceCalibration& calibration) {
+    std::string text = "# calibration in force: corrected IMU = correction * (measured - bias)\n";
+    for (const char* field : kFields) text += std::string(field) + "=" + FormatCalibrationField(field, calibration) + "\n";
+    return text;
 }
 
 bool ParseCalibrationFile(const std::string& text, sDeviceCalibration& calibration, long& line, std::string& reason) {

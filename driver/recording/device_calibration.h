@@ -9,7 +9,6 @@
 #include <Eigen/Core>
 #include <Eigen/Geometry>
 
-#include <cstdio>
 #include <string>
 
 namespace halvex {
@@ -67,7 +66,7 @@ std::string FormatCalibrationField(const std::string& field, const sDeviceCalibr
 const char* const* CalibrationFields(size_t& count);
 
 // The file beside a recording's CSVs: "field=value" lines, one per field.
-bool WriteCalibrationFile(std::FILE* file, const sDeviceCalibration& calibration);
+std::string CalibrationFileText(const sDeviceCalibration& calibration);
 // False with a 1-based line and reason.
 bool ParseCalibrationFile(const std::string& text, sDeviceCalibration& calibration, long& line, std::string& reason);
 

@@ -38,12 +38,13 @@ public:
         Count(WriteRawDataHeader(mRawFile, mSetup.header), mRawPath);
         if (mFilterFile) Count(WriteFilterHeader(mFilterFile), mFilterPath);
         if (mSetup.calibration) {
-            // A small file of its own: the CSV formats stay as they are.
+            // A small file of its own: the CSV formats stay as they are. Whole or absent, so
+            // that whoever sees it beside a live recording never reads half of it.
             const std::string path = RecordingFilePath(folder, mSetup.deviceIndex, "_calibration.txt");
-            std::FILE* file = nullptr;
-            if (OpenOne(path, file)) {
-                Count(WriteCalibrationFile(file, *mSetup.calibration), path);
-                std::fclose(file);
+            std::string error;
+            if (!platform::WriteFileAtomically(path, CalibrationFileText(*mSetup.calibration), error)) {
+                Log("Recording for device " + DeviceIndex() + ": cannot write '" + path + "': " + error + "\n");
+                ++mResult.failedWrites;
             }
         }
         if (mSetup.reportRing) {

@@ -75,14 +75,7 @@ TEST(DeviceCalibration, FileRoundTripsAndABadLineIsNamed) {
     std::string reason;
     ASSERT_TRUE(ParseCalibrationField(kAccelCorrection, "1,0.001,0,0,0.99,0,0,0,1.002", c, reason));
     ASSERT_TRUE(ParseCalibrationField(kRigidBodyInDevice, "1,-2,3,4,5,6", c, reason));
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(WriteCalibrationFile(file, c));
-    std::rewind(file);
-    std::string text;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, file)) text += buffer;
-    std::fclose(file);
+    const std::string text = CalibrationFileText(c);
     sDeviceCalibration back;
     long line = 0;
     ASSERT_TRUE(ParseCalibrationFile(text, back, line, reason)) << line << ": " << reason;

@@ -142,6 +142,9 @@ void cHalvexOculusDevice::UpdateInertial(const double orientation[4], const doub
     std::lock_guard<std::mutex> lock(mPoseMutex);
     mPose.qRotation = {orientation[3], orientation[0], orientation[1], orientation[2]};
     for (int i = 0; i < 3; ++i) mPose.vecAngularVelocity[i] = angularVelocity[i];
+    // The orientation is the headset's at its sample time: a sample that waited in the
+    // ring (a child short of CPU) must say so, or the runtime predicts from the wrong time.
+    mPose.poseTimeOffset = std::min(0.0, mLastImuSampleTime - DriverTimeNow());
     if (!halvex::PoseIsUsable(mPose)) {
         const uint32_t dropped = mDroppedPoses.fetch_add(1, std::memory_order_relaxed) + 1;
         if (dropped == 1 || DebugLogging())

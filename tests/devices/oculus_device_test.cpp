@@ -2,6 +2,7 @@
 
 #include "core/device_provider.h"
 #include "devices/oculus_device.h"
+#include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "recording/csv_format.h"
 #include "scoped_state_home.h"
@@ -50,6 +51,8 @@ protected:
         config.childExecutable = DefaultChildExecutable();
         config.mappingName = mMappingName;
         mLink = std::make_unique<cOculusLink>(config);
+        mProvider.mQpcFrequency = halvex::platform::TickFrequency();
+        mProvider.mQpcFrequencyDouble = static_cast<double>(mProvider.mQpcFrequency);
     }
 
     std::string mMappingName;
@@ -86,6 +89,17 @@ TEST_F(OculusDevice, OpticalSamplesBeforeActivationUpdatePositionAndCorrector) {
     device->ProcessChildSample(HeadsetSample(headset), 10.003);
     EXPECT_LT(AngleTo(device->GetPose().qRotation, optical), 1e-4f);
     EXPECT_EQ(mLog.CountContaining("ERROR: vr::VRServerDriverHost() null"), 0);  // inactive: never submitted
+}
+
+TEST_F(OculusDevice, APoseSaysHowOldItsHeadsetSampleIs) {
+    std::unique_ptr<cHalvexOculusDevice> device(new cHalvexOculusDevice(&mProvider, Hmd, "halvex-head", mLink.get()));
+    const Eigen::Quaternionf headset(Eigen::AngleAxisf(0.2f, Eigen::Vector3f::UnitX()));
+    // A sample that waited 20 ms in the ring, as from a child short of CPU.
+    device->ProcessChildSample(HeadsetSample(headset), mProvider.DriverTimeNow() - 0.020);
+    EXPECT_NEAR(device->GetPose().poseTimeOffset, -0.020, 0.005);
+    device->ProcessChildSample(HeadsetSample(headset), mProvider.DriverTimeNow());
+    EXPECT_LE(device->GetPose().poseTimeOffset, 0.0);
+    EXPECT_GT(device->GetPose().poseTimeOffset, -0.005);
 }
 
 TEST_F(OculusDevice, FollowsTheChildWhileActiveAndStopsOnDeactivate) {

@@ -242,9 +242,8 @@ bool IpcEstablished(const vrhost::cHost& host) {
 }
 
 // The head's median orientation error against its true frame over the session. Not the
-// RMS: on a loaded machine the child's samples can reach the runtime 20 ms late and in a
-// rush, which the class's fixed pose age does not tell, and those bursts weigh on an RMS
-// of a few seconds as much as a frame that is off.
+// RMS alone: on a loaded machine the child's samples can reach the runtime 20 ms late and
+// in a rush, and those bursts weigh on an RMS of a few seconds as much as a frame that is off.
 double HeadMedianOrientationErrorDeg(vrhost::cHost& host) {
     vr::TrackedDeviceIndex_t head = vr::k_unTrackedDeviceIndexInvalid;
     for (const auto& device : host.Devices())

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 #include "platform/known_folders.h"
+#include "recording/device_calibration.h"
 #include "recording/recording_loop.h"
 #include "scoped_env.h"
 #include "temp_folder.h"
@@ -434,6 +435,47 @@ TEST(RecordingLoop, FolderThatCannotBeCreatedLogsOneLineAndReturns) {
     // Producers carry on: the ring keeps taking records until it is full.
     for (int k = 1; k < 1023; ++k) ASSERT_TRUE(rings.imu->push(Imu(1.0 + k)));
     EXPECT_FALSE(rings.imu->push(Imu(5000.0)));
+}
+
+TEST(RecordingLoop, TheCalibrationInForceIsWrittenWholeBesideTheFilesOrTheRecordingSaysWhy) {
+    cTempFolder temp;
+    sDeviceCalibration calibration;
+    std::string reason;
+    ASSERT_TRUE(ParseCalibrationField(calibration_keys::kRigidBodyInDevice, "1,-2,3,4,5,60", calibration, reason)) << reason;
+    // Device 7's calibration file cannot be made: a folder holds its place.
+    std::filesystem::create_directory(temp.Path() / "device7_calibration.txt");
+    for (uint32_t device : {6u, 7u}) {
+        sRings rings;
+        cLogCapture log;
+        sRecordingSetup setup = MakeSetup(rings, device, log);
+        setup.logFolder = temp.Utf8();
+        setup.calibration = &calibration;
+        ASSERT_TRUE(rings.imu->push(Imu(1.0)));
+        const std::atomic<bool> stop{true};
+        const sRecordingResult result = RunRecordingLoop(setup, stop);
+        EXPECT_TRUE(result.filesOpened);
+        EXPECT_EQ(result.imuRows, 1u) << "the recording goes on without it";
+        const auto lines = log.Lines();
+        if (device == 6) {
+            EXPECT_EQ(result.failedWrites, 0u);
+            EXPECT_TRUE(lines.empty());
+            sDeviceCalibration written;
+            long line = 0;
+            ASSERT_TRUE(ParseCalibrationFile(test::ReadWholeFile(temp.Utf8() + "device6_calibration.txt"), written,
+                                             line, reason))
+                << line << ": " << reason;
+            EXPECT_TRUE(written.rigidBodyInDevice.isApprox(calibration.rigidBodyInDevice, 1e-12));
+        } else {
+            EXPECT_EQ(result.failedWrites, 1u);
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_NE(lines[0].find("cannot write '" + temp.Utf8() + "device7_calibration.txt'"), std::string::npos)
+                << lines[0];
+        }
+    }
+    // Nothing half written is left beside the recording.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp.Path())) ++entries;
+    EXPECT_EQ(entries, 2u * 3u) << "raw, filter and calibration for each device";
 }
 
 TEST(RecordingLoop, FileThatCannotBeOpenedLogsOneLineAndReturns) {

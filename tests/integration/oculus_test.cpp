@@ -241,27 +241,8 @@ bool IpcEstablished(const vrhost::cHost& host) {
     return CountLinesContaining(host.Log(), "IPC established with Oculus") >= 1;
 }
 
-// The head's median orientation error against its true frame over the session. Not the
-// RMS alone: on a loaded machine the child's samples can reach the runtime 20 ms late and
-// in a rush, and those bursts weigh on an RMS of a few seconds as much as a frame that is off.
-double HeadMedianOrientationErrorDeg(vrhost::cHost& host) {
-    vr::TrackedDeviceIndex_t head = vr::k_unTrackedDeviceIndexInvalid;
-    for (const auto& device : host.Devices())
-        if (device.serial == "halvex-head") head = device.index;
-    std::vector<double> errors;
-    for (const auto& update : host.PoseUpdates()) {
-        if (update.deviceIndex != head || !update.pose.poseIsValid) continue;
-        vrhost::sWorldPose truth;
-        if (host.World()->Truth().TruthOfUpdate("halvex-head", update, truth))
-            errors.push_back(vrhost::OrientationError(update.world, truth) * kDegreesPerRadian);
-    }
-    if (errors.empty()) return std::nan("");
-    std::nth_element(errors.begin(), errors.begin() + errors.size() / 2, errors.end());
-    return errors[errors.size() / 2];
-}
-
 TEST(Oculus, TheHeadsCalibrationPutsItOntoItsTrueFrame) {
-    const auto run = [](const std::vector<sSetting>& extra, std::vector<std::string>& log, double& medianDeg) {
+    const auto run = [](const std::vector<sSetting>& extra, std::vector<std::string>& log) {
         sSession session = StartOculusSession(
             "Standard",
             corvane_sim::ScenarioRigidBodyMotion("head-turns", kHeadId, sim::eSensorProfile::Ideal, 120.0, HeadErrors()),
@@ -272,24 +253,24 @@ TEST(Oculus, TheHeadsCalibrationPutsItOntoItsTrueFrame) {
         vrhost::sAccuracyReport head;
         for (const auto& report : host.AccuracyReports())
             if (report.serial == "halvex-head") head = report;
-        medianDeg = HeadMedianOrientationErrorDeg(host);
         log = host.Log();
         host.Cleanup();
         session.server->Stop();
         return head;
     };
     std::vector<std::string> plainLog, calibratedLog;
-    double plainMedianDeg = 0.0, calibratedMedianDeg = 0.0;
-    const vrhost::sAccuracyReport plain = run({}, plainLog, plainMedianDeg);
+    const vrhost::sAccuracyReport plain = run({}, plainLog);
     const vrhost::sAccuracyReport calibrated =
-        run({StringSetting("calibrationHeadRigidBodyInDevice", kRigidBodyError)}, calibratedLog, calibratedMedianDeg);
+        run({StringSetting("calibrationHeadRigidBodyInDevice", kRigidBodyError)}, calibratedLog);
     ASSERT_GT(plain.samples, 1000u);
     ASSERT_GT(calibrated.samples, 1000u);
     // Off by the rigid body's 4.2 degrees and 44 mm without it; on the true frame with it.
     EXPECT_GT(plain.orientationRmsDeg, 3.0);
-    EXPECT_GT(plainMedianDeg, 3.0);
-    EXPECT_LT(calibratedMedianDeg, 0.5);
-    EXPECT_LT(calibrated.orientationRmsDeg, 2.5) << "median " << calibratedMedianDeg;
+    // The median as well: a burst of samples that waited in the ring on a loaded machine
+    // weighs on an RMS of a few seconds as much as a frame that is off.
+    EXPECT_GT(plain.orientationMedianDeg, 3.0);
+    EXPECT_LT(calibrated.orientationMedianDeg, 0.5);
+    EXPECT_LT(calibrated.orientationRmsDeg, 1.0) << "median " << calibrated.orientationMedianDeg;
     EXPECT_GT(plain.positionRmsMm, calibrated.positionRmsMm + 25.0);
     EXPECT_EQ(CountLinesContaining(calibratedLog, "Device Head: calibration from the settings"), 1u);
     EXPECT_EQ(CountLinesContaining(plainLog, "calibration"), 0u);

@@ -102,10 +102,13 @@ TEST(TruthComparisonTest, GeometryOfTheDriverGivesNoErrorAndMistakesShow) {
         EXPECT_LT(r.positionRmsMm, 1e-6);
         EXPECT_LT(r.positionP99Mm, 1e-6);
         EXPECT_LT(r.orientationRmsDeg, 1e-6);
+        EXPECT_LT(r.orientationMedianDeg, 1e-5);
         EXPECT_LT(r.orientationP99Deg, 1e-5);
     }
     EXPECT_GT(reports[2].positionRmsMm, 10.0);
     EXPECT_GT(reports[2].orientationRmsDeg, 1.0);
+    EXPECT_GT(reports[2].orientationMedianDeg, 0.5);
+    EXPECT_LT(reports[2].orientationMedianDeg, reports[2].orientationP99Deg);
 }
 
 TEST(TruthComparisonTest, WrongHeadOffsetOrWrongTimeShowsAsError) {

@@ -176,6 +176,7 @@ std::vector<sAccuracyReport> cTruthComparison::Reports() const {
             r.positionRmsMm = body.positionMm.Rms();
             r.positionP99Mm = body.positionMm.Quantile(0.99);
             r.orientationRmsDeg = body.orientationDeg.Rms();
+            r.orientationMedianDeg = body.orientationDeg.Quantile(0.5);
             r.orientationP99Deg = body.orientationDeg.Quantile(0.99);
         }
         r.displaySamples = body.displayPositionMm.Count();

@@ -51,6 +51,7 @@ struct sAccuracyReport {
     double positionRmsMm = std::numeric_limits<double>::quiet_NaN();
     double positionP99Mm = std::numeric_limits<double>::quiet_NaN();
     double orientationRmsDeg = std::numeric_limits<double>::quiet_NaN();
+    double orientationMedianDeg = std::numeric_limits<double>::quiet_NaN();
     double orientationP99Deg = std::numeric_limits<double>::quiet_NaN();
     // At display refreshes: the newest pose carried forward to display time.
     uint64_t displaySamples = 0;
